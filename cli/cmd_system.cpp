@@ -1,0 +1,71 @@
+// velmora-cli system: the derived constants of a pair of stars.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/registry.h"
+#include "core/core.h"
+
+namespace velmora::cli {
+namespace {
+
+struct SystemOptions {
+  double m1 = 0, m2 = 0, h = 0.025, alpha = 1.0, beta = 1.0;
+  bool json = false;
+};
+
+std::vector<std::pair<const char*, float>> constants(const Sim& S) {
+  return {{"MU1", S.MU1},         {"MU2", S.MU2},         {"XL1", S.XL1},         {"PHIL1", S.PHIL1},
+          {"XLOBE", S.XLOBE},     {"RL2A", S.RL2A},       {"ASEP", S.ASEP},       {"PORB", S.PORB},
+          {"VUNIT", S.VUNIT},     {"RWD", S.RWD},         {"UINJ", S.UINJ},       {"CINJ", S.CINJ},
+          {"VINJ", S.VINJ},       {"UMIN", S.UMIN},       {"UFLOOR", S.UFLOOR},   {"CSFLOOR", S.CSFLOOR},
+          {"TEMPFACTOR", S.TEMPFACTOR}, {"HSPH", S.HSPH}, {"HINJ", S.HINJ},       {"CFLA", S.CFLA},
+          {"CFLB", S.CFLB}};
+}
+
+Command add(CLI::App& parent) {
+  auto o = std::make_shared<SystemOptions>();
+  CLI::App* app = parent.add_subcommand("system", "Print the derived constants of a pair of stars");
+  app->add_option("--m1", o->m1, "Primary mass, solar masses (> 0)")->required();
+  app->add_option("--m2", o->m2, "Secondary mass, solar masses (> 0)")->required();
+  app->add_option("--h", o->h, "Smoothing length (> 0)")->capture_default_str();
+  app->add_option("--alpha", o->alpha, "First viscosity coefficient (>= 0), for CFLA")->capture_default_str();
+  app->add_option("--beta", o->beta, "Second viscosity coefficient (>= 0), for CFLA and CFLB")->capture_default_str();
+  app->add_flag("--json", o->json, "One JSON object with the constants' names as keys");
+
+  auto run = [o]() -> int {
+    const char* cmd = "system";
+    if (!(o->m1 > 0)) return usageError(cmd, "--m1 must be greater than 0");
+    if (!(o->m2 > 0)) return usageError(cmd, "--m2 must be greater than 0");
+    if (!(o->h > 0)) return usageError(cmd, "--h must be greater than 0");
+    if (!(o->alpha >= 0)) return usageError(cmd, "--alpha must not be negative");
+    if (!(o->beta >= 0)) return usageError(cmd, "--beta must not be negative");
+
+    auto S = std::make_unique<Sim>();
+    S->M1 = static_cast<float>(o->m1);
+    S->M2 = static_cast<float>(o->m2);
+    S->HINJ = static_cast<float>(o->h);
+    S->ALPHA = static_cast<float>(o->alpha);
+    S->BETA = static_cast<float>(o->beta);
+    SETSYS(*S);
+
+    const auto list = constants(*S);
+    if (o->json) {
+      std::printf("{");
+      for (std::size_t i = 0; i < list.size(); ++i)
+        std::printf("%s\"%s\": %.9g", i ? ", " : "", list[i].first, static_cast<double>(list[i].second));
+      std::printf("}\n");
+    } else {
+      for (const auto& [name, v] : list) std::printf("%-11s %.9g\n", name, static_cast<double>(v));
+    }
+    return EXIT_OK;
+  };
+  return {app, run};
+}
+
+const Register reg(20, add);
+
+}  // namespace
+}  // namespace velmora::cli

@@ -1,0 +1,18 @@
+// Pieces of the binary-system set-up shared by the new-run and restarted-run paths.
+#pragma once
+
+#include "core/state.h"
+
+namespace velmora {
+
+// Eggleton's volume-equivalent Roche-lobe radius of the secondary over the separation.
+float RLOBE(float q);
+
+// Separation in solar radii, period in seconds and velocity unit in m/s of a pair whose
+// secondary (mass M2, solar masses) fills a lobe of relative radius RL2A.
+void ORBITUNITS(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT);
+
+// The steps that SETSYS and SETSYS2 share once the masses and the smoothing length are known.
+void DERIVESYSTEM(Sim& S, bool newRun);
+
+}  // namespace velmora

@@ -1,0 +1,70 @@
+// Shared pieces of the movers and the injection routines.
+#pragma once
+
+#include <cmath>
+
+#include "core/state.h"
+
+namespace velmora {
+
+enum class Fate { Kept, Escaped, Accreted, Returned };
+
+// The removal tests of a particle after its drift, in their fixed order. Drift-only
+// levels (full == false) are tested for escape only.
+inline Fate removalTest(const Sim& S, float x, float y, float z, bool full) {
+  if (z * z >= S.ZESCSQ) return Fate::Escaped;
+  const float dxp = x - S.XPRIM, dyp = y - S.YPRIM;
+  const float rp2 = dxp * dxp + dyp * dyp;
+  if (rp2 >= S.RESCSQ) return Fate::Escaped;
+  if (!full) return Fate::Kept;
+  if (rp2 + z * z <= S.RACCSQ) return Fate::Accreted;
+  const float dxs = x - S.XSEC, dys = y - S.YSEC;
+  if (dxs * dxs + dys * dys + z * z <= S.RL2ASQ) return Fate::Returned;
+  return Fate::Kept;
+}
+
+inline void countRemoval(Sim& S, Fate f) {
+  switch (f) {
+    case Fate::Escaped: ++S.NESC; break;
+    case Fate::Accreted: ++S.NACC; break;
+    case Fate::Returned: ++S.NLOST; break;
+    case Fate::Kept: break;
+  }
+}
+
+inline void drift(Sim& S, int ip, float dt) {
+  S.X(ip) = S.X(ip) + dt * S.VHX(ip);
+  S.Y(ip) = S.Y(ip) + dt * S.VHY(ip);
+  S.Z(ip) = S.Z(ip) + dt * S.VHZ(ip);
+}
+
+// Gravity of both stars at the particle's position, then the predicted velocity
+// half a step dk ahead of the drift velocity.
+inline void kick(Sim& S, int ip, float dk) {
+  const float x = S.X(ip), y = S.Y(ip), z = S.Z(ip);
+  const float dxp = x - S.XPRIM, dyp = y - S.YPRIM, dxs = x - S.XSEC, dys = y - S.YSEC;
+  const float r1 = std::sqrt(dxp * dxp + dyp * dyp + z * z);
+  const float r2 = std::sqrt(dxs * dxs + dys * dys + z * z);
+  const float g1 = S.MU1 / (r1 * r1 * r1), g2 = S.MU2 / (r2 * r2 * r2);
+  S.AGX(ip) = -(g2 * dxs + g1 * dxp);
+  S.AGY(ip) = -(g2 * dys + g1 * dyp);
+  S.AGZ(ip) = -(g1 + g2) * z;
+  S.VX(ip) = S.VHX(ip) + dk * (S.AGX(ip) + S.AHX(ip));
+  S.VY(ip) = S.VHY(ip) + dk * (S.AGY(ip) + S.AHY(ip));
+  S.VZ(ip) = S.VHZ(ip) + dk * (S.AGZ(ip) + S.AHZ(ip));
+}
+
+// Places particle ip at a random point of the injection box at L1, for the phase
+// angle with cosine c and sine s and the current star positions.
+void PLACE(Sim& S, int ip, float c, float s);
+
+// A removed particle's slot refilled at once; it joins level 1 if it was elsewhere.
+void REFILL(Sim& S, int ip, float c, float s, int L);
+
+// Rewrites the first j entries of level L's list from TMPLIST (compaction after removals).
+inline void compactLevel(Sim& S, int L, int j) {
+  for (int m = 1; m <= j; ++m) S.LEVLIST(m, L) = S.TMPLIST(m);
+  S.NLEV(L) = static_cast<I16>(j);
+}
+
+}  // namespace velmora

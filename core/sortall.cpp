@@ -1,0 +1,10 @@
+// SORTALL: neighbour lists of every particle (gas interactions not yet built: lists hold the particle only).
+#include "core/core.h"
+
+namespace velmora {
+
+void SORTALL(Sim& S) {
+  for (int i = 1; i <= S.NPART; ++i) S.NNB(i) = 1;
+}
+
+}  // namespace velmora

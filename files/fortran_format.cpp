@@ -1,0 +1,171 @@
+// Fixed-width number formatting and list-directed reading.
+#include "files/fortran_format.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace velmora::fmt {
+namespace {
+
+std::string stars(int w) { return std::string(static_cast<std::size_t>(w > 0 ? w : 0), '*'); }
+
+std::string rightAlign(const std::string& s, int w) {
+  if (static_cast<int>(s.size()) > w) return stars(w);
+  return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
+}
+
+// Splits a value into its significant digits (n of them, rounded) and decimal exponent,
+// so that |v| = 0.d1d2...dn * 10^exp10 (d1 != 0 unless v == 0).
+void digits(double v, int n, std::string& out, int& exp10) {
+  if (v == 0.0) {
+    out.assign(static_cast<std::size_t>(n), '0');
+    exp10 = 0;
+    return;
+  }
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*e", n - 1, std::fabs(v));
+  // buf: d.ddddde+XX
+  out.clear();
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p != '.') out.push_back(*p);
+  exp10 = std::atoi(p + 1) + 1;
+}
+
+std::string exponentText(int ex, int e, bool withLetter) {
+  char buf[16];
+  int a = ex < 0 ? -ex : ex;
+  std::snprintf(buf, sizeof buf, "%0*d", e, a);
+  std::string s = buf;
+  if (static_cast<int>(s.size()) > e) return {};
+  return std::string(withLetter ? "E" : "") + (ex < 0 ? "-" : "+") + s;
+}
+
+}  // namespace
+
+std::string F(double v, int w, int d) {
+  if (!std::isfinite(v)) return stars(w);
+  char buf[512];
+  int n = std::snprintf(buf, sizeof buf, "%.*f", d, v);
+  if (n < 0 || n >= static_cast<int>(sizeof buf)) return stars(w);
+  std::string s = buf;
+  if (static_cast<int>(s.size()) > w) {
+    // The optional leading zero goes first.
+    if (s.rfind("0.", 0) == 0) s.erase(0, 1);
+    else if (s.rfind("-0.", 0) == 0) s.erase(1, 1);
+  }
+  return rightAlign(s, w);
+}
+
+std::string I(long long v, int w) { return rightAlign(std::to_string(v), w); }
+
+std::string E(double v, int w, int d) {
+  if (!std::isfinite(v)) return stars(w);
+  std::string dg;
+  int ex = 0;
+  digits(v, d, dg, ex);
+  std::string exp = exponentText(ex, 2, true);
+  if (exp.empty()) {
+    exp = exponentText(ex, 3, false);
+    if (exp.empty()) return stars(w);
+  }
+  std::string s = std::string(v < 0 ? "-" : "") + "0." + dg + exp;
+  return rightAlign(s, w);
+}
+
+std::string ES(double v, int w, int d, int e) {
+  if (!std::isfinite(v)) return stars(w);
+  std::string dg;
+  int ex = 0;
+  digits(v, d + 1, dg, ex);
+  if (v != 0.0) ex -= 1;
+  std::string exp = exponentText(ex, e, true);
+  if (exp.empty()) return stars(w);
+  std::string s = std::string(v < 0 ? "-" : "") + dg.substr(0, 1) + "." + dg.substr(1) + exp;
+  return rightAlign(s, w);
+}
+
+std::string listInt(long long v) { return " " + std::to_string(v); }
+
+std::string listReal(float v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, " %.9G", static_cast<double>(v));
+  return buf;
+}
+
+std::string trimRight(std::string_view s) {
+  std::size_t n = s.size();
+  while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\0')) --n;
+  return std::string(s.substr(0, n));
+}
+
+std::string padRight(std::string_view s, std::size_t n) {
+  std::string r(s.substr(0, n));
+  r.resize(n, ' ');
+  return r;
+}
+
+namespace {
+
+// The text of the first list-directed value, or empty when there is none.
+std::string firstItem(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::size_t j = i;
+  while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != ',' && text[j] != '/' &&
+         text[j] != '\r' && text[j] != '\n' && text[j] != '\0')
+    ++j;
+  std::string item(text.substr(i, j - i));
+  for (char& c : item)
+    if (c == 'd' || c == 'D') c = 'E';
+  return item;
+}
+
+bool plainNumber(const std::string& s, bool allowFraction) {
+  if (s.empty()) return false;
+  std::size_t i = 0;
+  if (s[i] == '+' || s[i] == '-') ++i;
+  bool digitsSeen = false;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; digitsSeen = true; }
+  if (!allowFraction) return digitsSeen && i == s.size();
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; digitsSeen = true; }
+  }
+  if (!digitsSeen) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    bool expDigits = false;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') { ++i; expDigits = true; }
+    if (!expDigits) return false;
+  }
+  return i == s.size();
+}
+
+}  // namespace
+
+std::optional<float> readListReal(std::string_view text) {
+  std::string item = firstItem(text);
+  if (!plainNumber(item, true)) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  float v = std::strtof(item.c_str(), &end);
+  if (end != item.c_str() + item.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<long long> readListInt(std::string_view text) {
+  std::string item = firstItem(text);
+  if (!plainNumber(item, false)) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(item.c_str(), &end, 10);
+  if (errno == ERANGE || end != item.c_str() + item.size()) return std::nullopt;
+  return v;
+}
+
+}  // namespace velmora::fmt
