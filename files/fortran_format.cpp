@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace velmora::fmt {
@@ -94,6 +95,22 @@ std::string listReal(float v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, " %.9G", static_cast<double>(v));
   return buf;
+}
+
+std::string freeReal(float v, int digits) {
+  const double x = static_cast<double>(v);
+  if (!std::isfinite(x)) return " " + stars(digits + 7);
+  char buf[64];
+  // The decimal exponent after rounding to the digits kept decides the form.
+  std::snprintf(buf, sizeof buf, "%.*e", digits - 1, x);
+  const char* e = std::strchr(buf, 'e');
+  const int ex = e ? std::atoi(e + 1) : 0;
+  if (x == 0.0 || (ex >= -1 && ex < digits)) {
+    std::snprintf(buf, sizeof buf, " %#.*f", x == 0.0 ? digits - 1 : digits - 1 - ex, x);
+    return buf;
+  }
+  const std::string es = ES(x, 32, digits - 1, 2);
+  return " " + es.substr(es.find_first_not_of(' '));
 }
 
 std::string trimRight(std::string_view s) {

@@ -21,6 +21,9 @@ std::string ES(double v, int w, int d, int e);
 // digits, enough to read back the same single-precision number.
 std::string listInt(long long v);
 std::string listReal(float v);
+// Free-format real with a given number of significant digits, after a leading blank: fixed
+// point when 0.1 <= |v| < 10^digits (and for zero), d.dddE+ee otherwise.
+std::string freeReal(float v, int digits);
 
 std::string trimRight(std::string_view s);
 std::string padRight(std::string_view s, std::size_t n);

@@ -1,0 +1,40 @@
+// The rules of the Light Curve Plot Control dialog without its widgets: the whole orbits of the
+// file, the corrections of the two orbit boxes while the user types, and the range OK plots.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/state.h"
+
+namespace velmora {
+
+class LCRangeRules {
+ public:
+  // The dialog as it opens on a file of `samples` samples: orbits 1 to ORBREC.
+  explicit LCRangeRules(long long samples);
+
+  // A box text read as a signed integer: leading blanks skipped, an optional minus sign, then
+  // digits to the end. Anything else, or a value outside 32 bits, reads as 0.
+  static I32 readBox(std::string_view text);
+  // How the dialog shows a number in a box: its digits, without blanks.
+  static std::string boxText(long long v);
+
+  // The text of the first- or last-orbit box changed. Returns the text the box must show
+  // instead when the value was corrected, nothing when the typed text stands.
+  std::optional<std::string> firstChanged(std::string_view text);
+  std::optional<std::string> lastChanged(std::string_view text);
+
+  // OK: both boxes read again; the range ends at the larger of the last and the first orbit.
+  // Returns false when the file holds no whole orbit: no range can be plotted.
+  bool accept(std::string_view firstText, std::string_view lastText);
+
+  // True when the file holds at least one whole orbit.
+  bool plottable() const { return ORBREC >= 1; }
+
+  I32 ORBREC = 0;  // whole orbits in the file: samples div 200
+  I32 LCFIRST = 1, LCLAST = 0;
+};
+
+}  // namespace velmora
