@@ -99,4 +99,17 @@ RunParameters DiskSetupRules::runParameters() const {
   return p;
 }
 
+void prepareRun(Sim& S, const RunParameters& p, bool record, bool lightCurve, bool restarts) {
+  S.HINJ = p.HINJ;
+  S.RECFLAG = record ? TRUE4 : FALSE4;
+  S.LCFLAG = lightCurve ? TRUE4 : FALSE4;
+  S.RSFLAG = restarts ? TRUE4 : FALSE4;
+  S.RECSTART = p.RECSTART;
+  S.LCSTART = p.LCSTART;
+  S.RSEVERY = p.RSEVERY;
+  S.FRAMESTEP = p.FRAMESTEP;
+  S.NORBTOT = p.NORB;
+  S.NINJREC = p.NINJ;
+}
+
 }  // namespace velmora

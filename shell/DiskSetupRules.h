@@ -57,4 +57,8 @@ class DiskSetupRules {
   void showH();
 };
 
+// Puts a new run's settings into the state before DISKSUB starts it: the smoothing length,
+// the output choices and their start orbits, the orbit total and the injection count.
+void prepareRun(Sim& S, const RunParameters& p, bool record, bool lightCurve, bool restarts);
+
 }  // namespace velmora
