@@ -51,6 +51,7 @@ void GLView::paintGL() {
     pending_();
     return;
   }
+  if (loopActive_) return;
   if (forceTitle_ || !skipPaint_) {
     forceTitle_ = false;
     auto* f = context()->functions();

@@ -31,6 +31,9 @@ class GLView : public QOpenGLWidget {
   void skipNextPaint() { skipPaint_ = true; }
   // The next repaint draws the title scene whatever else is set (after a cancelled dialog).
   void forceTitle() { forceTitle_ = true; }
+  // While a run or playback is in progress, repaints asked for by the window system keep
+  // the last frame; only the loop draws.
+  void setLoopActive(bool on) { loopActive_ = on; }
 
  protected:
   void initializeGL() override;
@@ -45,6 +48,7 @@ class GLView : public QOpenGLWidget {
   Content content_ = Content::Title;
   bool skipPaint_ = false;
   bool forceTitle_ = false;
+  bool loopActive_ = false;
   I32 viewW_ = 1, viewH_ = 1;
 };
 

@@ -65,6 +65,7 @@ void QtRunHost::begin() {
   closeRequested_ = false;
   stopSent_ = false;
   active_ = true;
+  view_->setLoopActive(true);
   view_->setMouseTracking(true);
   QCoreApplication::instance()->installEventFilter(this);
 }
@@ -72,6 +73,7 @@ void QtRunHost::begin() {
 void QtRunHost::end() {
   if (!active_) return;
   active_ = false;
+  view_->setLoopActive(false);
   view_->setMouseTracking(false);
   QCoreApplication::instance()->removeEventFilter(this);
   queue_.clear();

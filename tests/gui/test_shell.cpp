@@ -1,0 +1,264 @@
+// The desktop program under a virtual display: menus, the Disk Setup dialog, a run driven
+// by mouse clicks, help and About. Screenshots go to the build folder for a person to look at.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QSurfaceFormat>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "shell/Disksetup.h"
+#include "shell/GLView.h"
+#include "shell/HelpWindow.h"
+#include "shell/InitializeOpen.h"
+#include "shell/Velmora.h"
+
+using namespace velmora;
+
+namespace {
+
+// File dialogs that answer with prepared paths instead of asking.
+class ScriptedFiles : public FileDialogs {
+ public:
+  QStringList answers;
+  int error = 0;
+  QString open(QWidget*, int& code) override { return next(code); }
+  QString save(QWidget*, int& code) override { return next(code); }
+
+ private:
+  QString next(int& code) {
+    code = answers.isEmpty() ? error : 0;
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+  }
+};
+
+void screenshot(QWidget* w, const QString& name) {
+  QDir().mkpath(QStringLiteral(VELMORA_SCREENSHOT_DIR));
+  const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1.png").arg(name);
+  if (auto* gl = qobject_cast<QOpenGLWidget*>(w)) gl->grabFramebuffer().save(path);
+  else w->grab().save(path);
+}
+
+// Runs fn once the next modal widget is up (dialogs run their own event loop).
+void whenModal(std::function<void(QWidget*)> fn) {
+  QTimer::singleShot(50, [fn] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) {
+      whenModal(fn);
+      return;
+    }
+    fn(w);
+  });
+}
+
+void typeInto(QWidget* dialog, const char* box, const QString& text) {
+  auto* e = dialog->findChild<QLineEdit*>(QString::fromLatin1(box));
+  QVERIFY(e);
+  e->selectAll();
+  QTest::keyClick(e, Qt::Key_Backspace);
+  QTest::keyClicks(e, text);
+}
+
+QString boxText(QWidget* dialog, const char* box) {
+  auto* e = dialog->findChild<QLineEdit*>(QString::fromLatin1(box));
+  return e ? e->text() : QString();
+}
+
+void clickButton(QWidget* dialog, const char* name) {
+  auto* b = dialog->findChild<QPushButton*>(QString::fromLatin1(name));
+  QVERIFY(b);
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+}  // namespace
+
+class ShellTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+  }
+
+  void windowAndMenus() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Velmora Cataclysmic Variable Simulator"));
+    QCOMPARE(w.size(), QSize(650, 730));
+    for (const char* name : {"styleFilled", "sizeSmall", "colorDensity", "showSimulation", "loopPlayback"})
+      QVERIFY2(w.action(QString::fromLatin1(name))->isChecked(), name);
+
+    // Star style: one mark only, moving with the choice.
+    w.action(QStringLiteral("stylePoints"))->trigger();
+    QVERIFY(w.action(QStringLiteral("stylePoints"))->isChecked());
+    QVERIFY(!w.action(QStringLiteral("styleFilled"))->isChecked());
+    QCOMPARE(w.options().STARSTYLE, 3);
+    w.action(QStringLiteral("styleFilled"))->trigger();
+    int marked = 0;
+    for (const char* name : {"styleFilled", "styleWire", "stylePoints"})
+      marked += w.action(QString::fromLatin1(name))->isChecked() ? 1 : 0;
+    QCOMPARE(marked, 1);
+    QCOMPARE(w.options().STARSTYLE, 1);
+
+    w.action(QStringLiteral("sizeLarge"))->trigger();
+    QCOMPARE(w.options().PTSIZE, 2.0f);
+    QVERIFY(!w.action(QStringLiteral("sizeSmall"))->isChecked());
+    w.action(QStringLiteral("colorTemperature"))->trigger();
+    QCOMPARE(w.options().COLORMODE, 2);
+    QVERIFY(!w.action(QStringLiteral("colorDensity"))->isChecked());
+
+    // Toggles: twice restores.
+    w.action(QStringLiteral("loopPlayback"))->trigger();
+    QVERIFY(!w.options().LOOPPLAY);
+    w.action(QStringLiteral("loopPlayback"))->trigger();
+    QVERIFY(w.options().LOOPPLAY);
+    QVERIFY(w.action(QStringLiteral("loopPlayback"))->isChecked());
+    w.action(QStringLiteral("showSimulation"))->trigger();
+    QVERIFY(!w.options().SHOWSIM);
+
+    // Accelerators.
+    QCOMPARE(w.action(QStringLiteral("helpContents"))->shortcut(), QKeySequence(Qt::Key_F1));
+    QVERIFY(w.action(QStringLiteral("about"))->shortcuts().contains(QKeySequence(Qt::ALT | Qt::Key_Slash)));
+    QVERIFY(w.action(QStringLiteral("about"))->shortcuts().contains(QKeySequence(Qt::ALT | Qt::Key_Question)));
+    screenshot(&w, QStringLiteral("main-window"));
+  }
+
+  void diskSetupCorrectionsAndCancel() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    bool seen = false;
+    whenModal([&](QWidget* d) {
+      seen = true;
+      QCOMPARE(d->windowTitle(), QStringLiteral("Disk Setup"));
+      QCOMPARE(boxText(d, "aBox"), QStringLiteral("0.82"));
+      QCOMPARE(boxText(d, "pBox"), QStringLiteral("1.91"));
+      typeInto(d, "particlesBox", QStringLiteral("30000"));
+      QCOMPARE(boxText(d, "particlesBox"), QStringLiteral("25000"));
+      QCOMPARE(boxText(d, "hBox"), QStringLiteral("0.0200"));
+      QCOMPARE(d->findChild<QSlider*>(QStringLiteral("hSlider"))->maximum(), 200);
+      typeInto(d, "injBox", QStringLiteral("12"));
+      QCOMPARE(boxText(d, "injBox"), QStringLiteral("10"));
+      typeInto(d, "particlesBox", QStringLiteral("5"));
+      typeInto(d, "injBox", QStringLiteral("7"));
+      QCOMPARE(boxText(d, "injBox"), QStringLiteral("5"));
+      auto* m1 = d->findChild<QSlider*>(QStringLiteral("m1Slider"));
+      m1->setValue(130);
+      d->findChild<QSlider*>(QStringLiteral("qSlider"))->setValue(100);
+      QCOMPARE(boxText(d, "m1Box"), QStringLiteral("1.300"));
+      QCOMPARE(boxText(d, "m2Box"), QStringLiteral("1.300"));
+      screenshot(d, QStringLiteral("disk-setup"));
+      clickButton(d, "cancelButton");
+    });
+    w.newDisk();
+    QVERIFY(seen);
+    QCOMPARE(w.sim().CANCELLED, 1);
+    QCOMPARE(w.sim().IORBIT, 0);
+  }
+
+  void runWithPauseDragAndQuit() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    GLView* view = w.view();
+    const int stripY = view->height() - 5;
+    I32 vw = 0, vh = 0;
+    view->drawingArea(vw, vh);
+    const int pauseX = static_cast<int>((vw / 13.66 + 2 * vw / 13.75) / 2);
+
+    whenModal([&](QWidget* d) {
+      typeInto(d, "orbitsBox", QStringLiteral("1"));
+      typeInto(d, "particlesBox", QStringLiteral("200"));
+      clickButton(d, "runButton");
+      // Phase 1 takes the PAUSE click.
+      QTimer::singleShot(0, [&] {
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(pauseX, stripY));
+        QTimer::singleShot(150, [&] {
+          // While paused, a left drag down turns the view about x, 2 degrees per message.
+          QTest::mousePress(view, Qt::LeftButton, {}, QPoint(300, 300));
+          for (int y : {310, 320, 330}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(300, y), view->mapToGlobal(QPointF(300, y)), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view, &move);
+          }
+          QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(300, 330));
+          QTimer::singleShot(150, [&] {
+            screenshot(view, QStringLiteral("run-paused"));
+            QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(pauseX, stripY));  // CONT.
+            QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, stripY));       // QUIT
+          });
+        });
+      });
+    });
+    w.newDisk();
+    screenshot(view, QStringLiteral("run-stopped"));
+    QCOMPARE(w.sim().IORBIT, 0);
+    // Stopped in the phase after the one that paused and resumed, early in the orbit.
+    QVERIFY(w.sim().IPHASE >= 2 && w.sim().IPHASE < 200);
+    QCOMPARE(w.sim().XANGLE, 6);
+    QVERIFY(w.windowTitle().contains(QStringLiteral("X-Angle:     6")));
+    QVERIFY(!w.busy());
+  }
+
+  void closingDuringARunStopsIt() {
+    auto* w = new MainWindow;
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    whenModal([&](QWidget* d) {
+      typeInto(d, "orbitsBox", QStringLiteral("50"));
+      clickButton(d, "runButton");
+      QTimer::singleShot(100, [&] { w->close(); });
+    });
+    w->newDisk();
+    QVERIFY(w->sim().IORBIT < 50);
+    QVERIFY(!w->isVisible());
+    delete w;
+  }
+
+  void helpAndAbout() {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.helpContents();
+    QVERIFY(w.helpWindow() && w.helpWindow()->isVisible());
+    QVERIFY(w.helpWindow()->browser()->toPlainText().contains(QStringLiteral("Setting up a disk")));
+    w.helpSearch();
+    QVERIFY(w.helpWindow()->findBox()->hasFocus() || w.helpWindow()->isVisible());
+    screenshot(w.helpWindow(), QStringLiteral("help"));
+
+    w.setHelpFile(QStringLiteral("/nonexistent/Velmora Help.hlp"));
+    QString text;
+    whenModal([&](QWidget* box) {
+      if (auto* mb = qobject_cast<QMessageBox*>(box)) {
+        text = mb->text();
+        mb->accept();
+      }
+    });
+    w.helpContents();
+    QCOMPARE(text, QStringLiteral("Unable to activate help"));
+
+    QString version;
+    whenModal([&](QWidget* box) {
+      if (auto* label = box->findChild<QLabel*>(QStringLiteral("version"))) version = label->text();
+      screenshot(box, QStringLiteral("about"));
+      box->close();
+    });
+    w.about();
+    QCOMPARE(version, QStringLiteral("Version: " VELMORA_VERSION));
+  }
+};
+
+QTEST_MAIN(ShellTest)
+#include "test_shell.moc"
