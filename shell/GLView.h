@@ -25,6 +25,15 @@ class GLView : public QOpenGLWidget {
 
   // What a repaint of the window shows.
   enum class Content { Title, LightCurve };
+  // The light-curve file and the range of orbits the plot shows.
+  void setLightCurve(const QString& path, I32 first, I32 last) {
+    lcPath_ = path;
+    lcFirst_ = first;
+    lcLast_ = last;
+  }
+  const QString& lightCurvePath() const { return lcPath_; }
+  I32 lightCurveFirst() const { return lcFirst_; }
+  I32 lightCurveLast() const { return lcLast_; }
   void setContent(Content c) { content_ = c; }
   Content content() const { return content_; }
   // The next repaint leaves the picture as it is (the last frame of a run stays).
@@ -50,6 +59,8 @@ class GLView : public QOpenGLWidget {
   bool forceTitle_ = false;
   bool loopActive_ = false;
   I32 viewW_ = 1, viewH_ = 1;
+  QString lcPath_;
+  I32 lcFirst_ = 0, lcLast_ = 0;
 };
 
 }  // namespace velmora

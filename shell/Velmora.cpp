@@ -23,7 +23,9 @@
 #include "shell/Disksetup.h"
 #include "shell/GLView.h"
 #include "shell/HelpWindow.h"
+#include "files/lightcurve.h"
 #include "shell/InitializeOpen.h"
+#include "shell/LCSetup.h"
 #include "shell/QtRunHost.h"
 
 namespace velmora {
@@ -189,7 +191,46 @@ void MainWindow::openRestart() {
 }
 
 void MainWindow::openLightCurve() {
-  QMessageBox::information(this, QStringLiteral("Velmora"), QStringLiteral("The light-curve plot is not available yet."));
+  view_->setContent(GLView::Content::Title);
+  int code = 0;
+  const QString path = files_->open(this, code);
+  if (path.isEmpty()) {
+    COMDLGER(code);
+    return;
+  }
+  RunFileName chosen;
+  if (!acceptChosenFile(this, path, chosen)) return;
+  S_->RUNNAME = chosen.RUNNAME;
+  setWindowTitle(QStringLiteral(" Velmora - Current File Name:  %1 ").arg(QString::fromStdString(S_->RUNNAME)));
+
+  // A file that cannot be read, or holds less than one orbit, is not plotted.
+  LightCurve lc;
+  try {
+    lc = readLightCurve(path.toStdString());
+  } catch (const LightCurveError& e) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"), QString::fromStdString(e.what()));
+    return;
+  }
+  if (lc.orbits() < 1) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"),
+                         QStringLiteral("\"%1\" holds %2 samples, less than one orbit (200 samples): there is "
+                                        "nothing to plot.")
+                             .arg(QFileInfo(path).fileName())
+                             .arg(lc.samples()));
+    return;
+  }
+
+  LCSetupDialog dialog(QFileInfo(path).fileName(), lc.samples(), this);
+  centreOver(&dialog, this);
+  if (dialog.exec() != QDialog::Accepted) {
+    S_->CANCELLED = 1;
+    view_->forceTitle();
+    view_->update();
+    return;
+  }
+  view_->setLightCurve(QFileInfo(path).absoluteFilePath(), dialog.rules().LCFIRST, dialog.rules().LCLAST);
+  view_->setContent(GLView::Content::LightCurve);
+  view_->update();
 }
 
 bool MainWindow::helpAvailable(QWidget* owner) {

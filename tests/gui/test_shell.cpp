@@ -9,14 +9,17 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSurfaceFormat>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
 
+#include "files/fortran_format.h"
 #include "shell/Disksetup.h"
 #include "shell/GLView.h"
 #include "shell/HelpWindow.h"
+#include "shell/COMDLGER.h"
 #include "shell/InitializeOpen.h"
 #include "shell/Velmora.h"
 
@@ -64,6 +67,25 @@ void typeInto(QWidget* dialog, const char* box, const QString& text) {
   e->selectAll();
   QTest::keyClick(e, Qt::Key_Backspace);
   QTest::keyClicks(e, text);
+}
+
+// Replaces a box's whole text at once, as a paste does.
+void setBox(QWidget* dialog, const char* box, const QString& text) {
+  auto* e = dialog->findChild<QLineEdit*>(QString::fromLatin1(box));
+  QVERIFY(e);
+  e->setText(text);
+}
+
+// A light-curve file of n samples with its count line.
+QString writeLightCurve(const QDir& dir, const QString& name, int n) {
+  std::string text = velmora::fmt::listInt(n) + "\r\n";
+  for (int i = 1; i <= n; ++i)
+    text += " " + velmora::fmt::E(i / 200.0, 18, 10) + " " + velmora::fmt::E(1e-3 * (1 + (i % 7)), 18, 10) + "\r\n";
+  const QString path = dir.filePath(name);
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  f.write(text.data(), static_cast<qint64>(text.size()));
+  return path;
 }
 
 QString boxText(QWidget* dialog, const char* box) {
@@ -225,6 +247,81 @@ class ShellTest : public QObject {
     QVERIFY(w->sim().IORBIT < 50);
     QVERIFY(!w->isVisible());
     delete w;
+  }
+
+  void lightCurveRangeCorrections() {
+    QTemporaryDir dir;
+    ScriptedFiles files;
+    files.answers << writeLightCurve(QDir(dir.path()), QStringLiteral("demo_lc.vlm"), 10050);
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    bool seen = false;
+    whenModal([&](QWidget* d) {
+      seen = true;
+      QCOMPARE(d->windowTitle(), QStringLiteral("Light Curve Plot Control"));
+      QCOMPARE(boxText(d, "fileBox"), QStringLiteral("demo_lc.vlm"));
+      QCOMPARE(boxText(d, "orbitsRecordedBox"), QStringLiteral("50"));
+      QCOMPARE(boxText(d, "firstBox"), QStringLiteral("1"));
+      QCOMPARE(boxText(d, "lastBox"), QStringLiteral("50"));
+      setBox(d, "firstBox", QStringLiteral("0"));
+      QCOMPARE(boxText(d, "firstBox"), QStringLiteral("1"));
+      setBox(d, "lastBox", QStringLiteral("60"));
+      QCOMPARE(boxText(d, "lastBox"), QStringLiteral("50"));
+      setBox(d, "lastBox", QStringLiteral("40"));
+      setBox(d, "firstBox", QStringLiteral("45"));
+      QCOMPARE(boxText(d, "firstBox"), QStringLiteral("40"));  // above the last: the last's number
+      setBox(d, "firstBox", QStringLiteral("30"));
+      setBox(d, "lastBox", QStringLiteral("20"));
+      QCOMPARE(boxText(d, "lastBox"), QStringLiteral("20"));
+      screenshot(d, QStringLiteral("light-curve-dialog"));
+      clickButton(d, "okButton");
+    });
+    w.openLightCurve();
+    QVERIFY(seen);
+    QCOMPARE(w.view()->content(), GLView::Content::LightCurve);
+    QCOMPARE(w.view()->lightCurveFirst(), 30);
+    QCOMPARE(w.view()->lightCurveLast(), 30);
+    QCOMPARE(w.windowTitle(), QStringLiteral(" Velmora - Current File Name:  demo_lc "));
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+  }
+
+  void lightCurveTooShortIsRefused() {
+    QTemporaryDir dir;
+    ScriptedFiles files;
+    files.answers << writeLightCurve(QDir(dir.path()), QStringLiteral("short_lc.vlm"), 150);
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QString text;
+    whenModal([&](QWidget* box) {
+      if (auto* mb = qobject_cast<QMessageBox*>(box)) text = mb->text();
+      box->close();
+    });
+    w.openLightCurve();
+    QVERIFY2(text.contains(QStringLiteral("less than one orbit")), qPrintable(text));
+    QCOMPARE(w.view()->content(), GLView::Content::Title);
+  }
+
+  void cancelledOpenShowsNothing() {
+    ScriptedFiles files;  // no answer: a plain cancel
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.openLightCurve();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    files.error = FNERR_BUFFERTOOSMALL;  // a path longer than the file buffer
+    QString text, caption;
+    whenModal([&](QWidget* box) {
+      if (auto* mb = qobject_cast<QMessageBox*>(box)) {
+        text = mb->text();
+        caption = mb->windowTitle();
+      }
+      box->close();
+    });
+    w.openLightCurve();
+    QCOMPARE(caption, QStringLiteral("Cannot Open This Dialog"));
+    QVERIFY(text.startsWith(QStringLiteral("The buffer for a filename is too small.")));
   }
 
   void helpAndAbout() {
