@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/core.h"
+#include "core/viewmouse.h"
 #include "files/files.h"
 #include "files/fortran_format.h"
 
@@ -16,8 +17,6 @@ struct Control {
   I32 IPAUSE = 1;     // odd: running, even: paused
   I32 IFIRSTREC = 0;  // NSTEPS of the first recorded frame
 };
-
-enum class Click { None, Stop, Paused };
 
 // The lowest level holding a particle, or 0 when every level is empty.
 I32 lowestLevel(const Sim& S) {
@@ -93,63 +92,18 @@ std::string TITLETEXT(const Sim& S) {
   return fmt::trimRight(fmt::padRight(t1, 50) + t2 + t3) + " ";
 }
 
-I32 wrapAngle(I32 a) {
-  if (a >= 360) a -= 360;
-  if (a <= -360) a += 360;
-  return a;
-}
-
-// One mouse message: the QUIT and PAUSE areas of the button strip, and rotation by dragging.
-Click MOUSE(Sim& S, RunHost& H, Control& C, const MouseMsg& m) {
-  switch (m.kind) {
-    case MouseMsg::LeftDown: {
-      S.MOUSEX = static_cast<float>(m.x);
-      S.MOUSEY = static_cast<float>(m.y);
-      I32 VIEWW = 0, VIEWH = 0;
-      H.viewSize(VIEWW, VIEWH);
-      const float x = static_cast<float>(m.x);
-      const bool strip = m.y >= VIEWH - 25;
-      if (strip && x <= static_cast<float>(VIEWW) / 13.66f) return Click::Stop;
-      if (strip && x > static_cast<float>(VIEWW) / 13.66f && x < static_cast<float>(2 * VIEWW) / 13.75f) {
-        C.IPAUSE += 1;
-        if (C.IPAUSE % 2 == 0) return Click::Paused;
-      }
-      S.LDRAG = TRUE4;
-      return Click::None;
-    }
-    case MouseMsg::LeftUp: S.LDRAG = FALSE4; return Click::None;
-    case MouseMsg::RightDown: S.RDRAG = TRUE4; return Click::None;
-    case MouseMsg::RightUp: S.RDRAG = FALSE4; return Click::None;
-    case MouseMsg::DoubleClick: return Click::None;
-    case MouseMsg::Move:
-      if (isTrue(S.LDRAG)) {
-        S.MOUSEY = static_cast<float>(m.y);
-        if (S.MOUSEY > S.MOUSEY0) S.XANGLE += 2;
-        else if (S.MOUSEY < S.MOUSEY0) S.XANGLE -= 2;
-      }
-      if (isTrue(S.RDRAG)) {
-        S.MOUSEX = static_cast<float>(m.x);
-        if (S.MOUSEX > S.MOUSEX0) S.YANGLE += 2;
-        else if (S.MOUSEX < S.MOUSEX0) S.YANGLE -= 2;
-      }
-      S.XANGLE = wrapAngle(S.XANGLE);
-      S.YANGLE = wrapAngle(S.YANGLE);
-      H.setTitle(TITLETEXT(S));
-      S.MOUSEX0 = S.MOUSEX;
-      S.MOUSEY0 = S.MOUSEY;
-      return Click::None;
-  }
-  return Click::None;
-}
-
 // Steps 6 and 7 of a phase: take one message; while paused, keep redrawing and taking messages.
 // Returns false when the stop area was clicked.
 bool MESSAGES(Sim& S, RunHost& H, Control& C) {
   for (;;) {
     if (auto m = H.takeMessage()) {
-      const Click c = MOUSE(S, H, C, *m);
+      const Click c = MOUSEVIEW(S, C.IPAUSE, H, *m);
       if (c == Click::Stop) return false;
       if (c == Click::Paused) continue;
+      if (c == Click::Moved) {
+        H.setTitle(TITLETEXT(S));
+        MOUSEDONE(S);
+      }
     }
     if (C.IPAUSE % 2 != 0) return true;
     H.show(S, C.NSTEPS, S.XANGLE, S.YANGLE, 1);
