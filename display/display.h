@@ -82,6 +82,18 @@ void SHOW2(Display& D, const PlaybackFrame& F, const PlaybackInfo& P, I32 XANGLE
 // the file is missing or damaged).
 void DRAWSCENE(Display& D, const std::string& STARTFILE);
 
+// What became of a light-curve plot: drawn or not, and what went wrong (empty when nothing did).
+struct PlotResult {
+  bool drawn = false;
+  std::string message;
+};
+
+// Light-curve plot of orbits first..last of the light-curve file: reads it, writes "stdev.txt"
+// and "fftpeaks.txt" into the current directory and draws. A file that cannot be read, holds less
+// than one orbit or does not hold the range is not drawn (the picture and the two text files stay
+// as they were); a text file that cannot be written is reported with the plot drawn.
+PlotResult SHOWLC(Display& D, const std::string& file, I32 first, I32 last);
+
 // Shared drawing steps of the views.
 namespace draw {
 // glCallLists of the caption's characters up to its last non-blank, at a raster position.

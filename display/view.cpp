@@ -32,6 +32,8 @@ void View::show2(const PlaybackFrame& frame, const PlaybackInfo& info, I32 XANGL
   SHOW2(D_, frame, info, XANGLE, YANGLE, frameCounter, paused, H);
 }
 
+PlotResult View::showLC(const std::string& file, I32 first, I32 last) { return SHOWLC(D_, file, first, last); }
+
 void View::drawScene() { DRAWSCENE(D_, startFile_); }
 
 }  // namespace velmora

@@ -1,5 +1,5 @@
 // View: the OpenGL views of Velmora behind one object — live scene, progress screen, playback
-// frame, title scene and (later) light-curve plot — for the desktop program's OpenGL widget and
+// frame, title scene and light-curve plot — for the desktop program's OpenGL widget and
 // for the headless surface of the command line and the tests.
 //
 // Using it
@@ -74,6 +74,13 @@ class View {
   void setStartFile(std::string path) { startFile_ = std::move(path); }
   const std::string& startFile() const { return startFile_; }
   void drawScene();
+
+  // Light-curve plot of orbits first..last (counted from the file's first orbit) of a light-curve
+  // file: four panels of samples and smoothed curve, the amplitude spectrum and its peaks; writes
+  // "stdev.txt" and "fftpeaks.txt" into the current directory. Not drawn when the file cannot be
+  // read, holds less than one orbit or lacks the range: result.drawn is false and result.message
+  // says why (show it to the user); nothing is then overwritten. Every repaint calls it again.
+  PlotResult showLC(const std::string& file, I32 first, I32 last);
 
   // The drawing state, for the routines' tests.
   Display& display() { return D_; }
