@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numbers>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "core/core.h"
 #include "display/HeadlessSurface.h"
 #include "display/gl.h"
+#include "files/fortran_format.h"
 #include "display/view.h"
 #include "display/viewrules.h"
 #include "tests/support.h"
@@ -129,6 +133,22 @@ inline std::unique_ptr<Sim> ringScene(int n = 500, I32 phase = 50) {
     S->U(i) = 1.0f / static_cast<float>(i);
   }
   return S;
+}
+
+// A light-curve file of `orbits` orbits with luminosity f(i) for sample i (from 1).
+inline void writeCurve(const std::string& name, int orbits, const std::function<double(int)>& f) {
+  std::ofstream out(name, std::ios::binary);
+  const int n = 200 * orbits;
+  out << fmt::listInt(n) << "\r\n";
+  for (int i = 1; i <= n; ++i)
+    out << " " << fmt::E(i / 200.0, 18, 10) << " " << fmt::E(static_cast<float>(f(i)), 18, 10) << "\r\n";
+}
+
+// A wave of one cycle per orbit with a little deterministic noise.
+inline double wave(int i) {
+  const double t = i / 200.0;
+  const double noise = std::sin(i * 12.9898) * 43758.5453;
+  return 10.0 * (1 + 0.05 * std::sin(2 * std::numbers::pi * t) + 0.004 * (noise - std::floor(noise) - 0.5));
 }
 
 }  // namespace velmora::test

@@ -3,9 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
-#include <numbers>
 
-#include "files/fortran_format.h"
 #include "tests/cli_support.h"
 #include "tests/gl/gl_support.h"
 
@@ -13,21 +11,8 @@ namespace velmora {
 namespace {
 
 using test::Window;
-
-// A light-curve file of `orbits` orbits with luminosity f(i) for sample i (from 1).
-void writeCurve(const std::string& name, int orbits, const std::function<double(int)>& f) {
-  std::ofstream out(name, std::ios::binary);
-  const int n = 200 * orbits;
-  out << fmt::listInt(n) << "\r\n";
-  for (int i = 1; i <= n; ++i)
-    out << " " << fmt::E(i / 200.0, 18, 10) << " " << fmt::E(static_cast<float>(f(i)), 18, 10) << "\r\n";
-}
-
-double wave(int i) {
-  const double t = i / 200.0;
-  const double noise = std::sin(i * 12.9898) * 43758.5453;
-  return 10.0 * (1 + 0.05 * std::sin(2 * std::numbers::pi * t) + 0.004 * (noise - std::floor(noise) - 0.5));
-}
+using test::wave;
+using test::writeCurve;
 
 // Pixel of a plot point (x, y) in the 650 x 690 drawing area of the default window.
 struct At {

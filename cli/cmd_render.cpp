@@ -1,0 +1,167 @@
+// velmora-cli render: the program's views drawn without a window, saved as PNG.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/registry.h"
+#include "display/HeadlessSurface.h"
+#include "display/view.h"
+#include "files/datafiles.h"
+#include "files/lightcurve.h"
+
+namespace velmora::cli {
+namespace {
+
+const char* kCmd = "render";
+
+// The client size of the drawing window (the program's window is 650 x 730).
+struct Size {
+  int width = 650, height = 730;
+};
+
+void addSize(CLI::App* app, Size& s) {
+  app->add_option("--width", s.width, "Width of the window's drawing area in pixels (16..8192)")->capture_default_str();
+  app->add_option("--height", s.height, "Height of the window's drawing area in pixels (16..8192)")
+      ->capture_default_str();
+}
+
+bool sizeOk(const std::string& cmd, const Size& s) {
+  return inRange(cmd, "--width", s.width, 16, 8192, 0) && inRange(cmd, "--height", s.height, 16, 8192, 0);
+}
+
+// A run host for pictures: no messages and no waiting.
+struct StillHost : RunHost {
+  std::optional<MouseMsg> takeMessage() override { return std::nullopt; }
+  void setTitle(const std::string&) override {}
+  void sleepMs(int) override {}
+  void show(const Sim&, I32, I32, I32, I32) override {}
+  void progress(I32, I32) override {}
+  void viewSize(I32& w, I32& h) const override { w = h = 0; }
+  void warn(const std::string&) override {}
+};
+
+std::string programDir() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  buf[n] = '\0';
+  return std::filesystem::path(buf).parent_path().string();
+}
+
+// What a drawing came to: whether there is a picture to save, and the exit code.
+struct Drawn {
+  bool save = true;
+  int code = EXIT_OK;
+};
+
+// Draws with a fresh window-sized surface and saves the picture. Returns the exit code.
+template <class Draw>
+int drawAndSave(const std::string& cmd, const Size& size, const std::string& out, Draw draw) {
+  try {
+    HeadlessSurface surface(size.width, size.height);
+    View view({}, [&cmd](const std::string& m) { std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), m.c_str()); });
+    view.initialize();
+    view.resize(size.width, size.height);
+    const Drawn d = draw(view);
+    if (d.save) surface.savePng(out);
+    return d.code;
+  } catch (const HeadlessError& e) {
+    std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), e.what());
+    return EXIT_FAILED;
+  }
+}
+
+struct Options {
+  Size size;
+  std::string out;
+  std::string file;
+  I32 first = 0, last = 0;
+};
+
+CLI::App* addTitle(CLI::App* render, Options& o) {
+  CLI::App* app = render->add_subcommand(
+      "title", "The title scene: the program's name above the start-up scene (\"Auxillary Files/startup\", looked "
+               "for below the current directory, then in the installed data folder)");
+  addSize(app, o.size);
+  app->add_option("--out", o.out, "PNG file to write")->required();
+  return app;
+}
+
+int runTitle(const Options& o) {
+  const std::string cmd = "render title";
+  if (!sizeOk(cmd, o.size)) return EXIT_USAGE;
+  const std::string start = findDataFile(std::filesystem::current_path().string(), programDir(), "startup");
+  return drawAndSave(cmd, o.size, o.out, [&](View& v) {
+    v.setStartFile(start);
+    v.drawScene();
+    return Drawn{};
+  });
+}
+
+CLI::App* addLightCurve(CLI::App* render, Options& o) {
+  CLI::App* app = render->add_subcommand(
+      "lc", "The light-curve plot of a range of orbits; writes stdev.txt and fftpeaks.txt beside the light-curve "
+            "file, as the desktop program does");
+  app->add_option("FILE", o.file, "Light-curve file (NAME_lc.vlm)")->required();
+  app->add_option("--first", o.first, "First orbit shown, counted from the file's first (default 1)");
+  app->add_option("--last", o.last, "Last orbit shown (default: the file's last whole orbit)");
+  addSize(app, o.size);
+  app->add_option("--out", o.out, "PNG file to write")->required();
+  return app;
+}
+
+int runLightCurve(const Options& o) {
+  const std::string cmd = "render lc";
+  if (!sizeOk(cmd, o.size)) return EXIT_USAGE;
+  I32 orbits = 0;
+  try {
+    orbits = readLightCurve(o.file).orbits();
+  } catch (const LightCurveError& e) {
+    std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), e.what());
+    return EXIT_FAILED;
+  }
+  if (orbits < 1) {
+    std::fprintf(stderr, "velmora-cli %s: %s holds less than one orbit (200 samples): nothing to plot\n", cmd.c_str(),
+                 o.file.c_str());
+    return EXIT_FAILED;
+  }
+  const I32 first = o.first == 0 ? 1 : o.first;
+  const I32 last = o.last == 0 ? orbits : o.last;
+  if (!inRange(cmd, "--first", first, 1, orbits, 0)) return EXIT_USAGE;
+  if (!inRange(cmd, "--last", last, first, orbits, 0)) return EXIT_USAGE;
+
+  // The text files go beside the light curve; the picture where --out says.
+  namespace fs = std::filesystem;
+  const fs::path out = fs::absolute(o.out), file = fs::absolute(o.file);
+  return drawAndSave(cmd, o.size, out.string(), [&](View& v) {
+    const fs::path here = fs::current_path();
+    fs::current_path(file.parent_path());
+    const PlotResult r = v.showLC(file.string(), first, last);
+    fs::current_path(here);
+    if (!r.message.empty()) std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), r.message.c_str());
+    return Drawn{r.drawn, r.drawn && r.message.empty() ? EXIT_OK : EXIT_FAILED};
+  });
+}
+
+Command add(CLI::App& parent) {
+  auto o = std::make_shared<Options>();
+  CLI::App* app = parent.add_subcommand(kCmd, "Draw a view of the program into a PNG file, without a window");
+  app->require_subcommand(1);
+  CLI::App* title = addTitle(app, *o);
+  CLI::App* lc = addLightCurve(app, *o);
+  auto run = [o, title, lc]() -> int {
+    if (title->parsed()) return runTitle(*o);
+    if (lc->parsed()) return runLightCurve(*o);
+    return EXIT_USAGE;
+  };
+  return {app, run};
+}
+
+const Register reg(60, add);
+
+}  // namespace
+}  // namespace velmora::cli
