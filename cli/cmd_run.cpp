@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "cli/headless_host.h"
 #include "cli/registry.h"
+#include "cli/run_report.h"
 #include "core/core.h"
 #include "core/geometry.h"
 #include "files/files.h"
@@ -19,9 +19,30 @@ struct RunOptions {
   long long orbits = 10, particles = 1000, inj = 10;
   std::string name;
   bool quiet = false;
+  // Output options, each with whether it was given.
+  long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
+  bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
 };
 
 const char* kCmd = "run";
+
+// The output options: start orbits within the run, a cadence in range, and a name for the files.
+bool validOutputs(const RunOptions& o) {
+  const double orbits = static_cast<double>(o.orbits);
+  if (o.hasRecord && !inRange(kCmd, "--record", static_cast<double>(o.record), 1, orbits, 0)) return false;
+  if (o.hasFrameStep && !inRange(kCmd, "--frame-step", static_cast<double>(o.frameStep), 1, 7, 0)) return false;
+  if (o.hasFrameStep && !o.hasRecord) return usageError(kCmd, "--frame-step needs --record"), false;
+  if (o.hasLc && !inRange(kCmd, "--lc", static_cast<double>(o.lc), 1, orbits, 0)) return false;
+  if (o.hasRestartEvery &&
+      !inRange(kCmd, "--restart-every", static_cast<double>(o.restartEvery), 1, 2147483647, 0))
+    return false;
+  for (const auto& [given, option] : {std::pair{o.hasRecord, "--record"}, std::pair{o.hasLc, "--lc"},
+                                      std::pair{o.hasRestartEvery, "--restart-every"}}) {
+    if (!given) continue;
+    if (const std::string p = outputNeedsName(option, o.name); !p.empty()) return usageError(kCmd, p), false;
+  }
+  return true;
+}
 
 // Checks every value before anything runs; prints the first problem.
 bool validate(const RunOptions& o) {
@@ -42,7 +63,7 @@ bool validate(const RunOptions& o) {
   if (o.name.size() > 40) return usageError(kCmd, "--name takes at most 40 characters"), false;
   if (o.name.find('/') != std::string::npos)
     return usageError(kCmd, "--name is a base name without a folder (the files go in the current directory)"), false;
-  return true;
+  return validOutputs(o);
 }
 
 // The dialog with the options put on its sliders and typed into its boxes.
@@ -55,7 +76,10 @@ RunParameters dialogParameters(const RunOptions& o) {
   d.particlesChanged(o.particles);
   d.injectionsChanged(o.inj);
   d.hPos = static_cast<int>(std::lround(o.h * 10000));
-  d.resSlider = 0;  // recording resolution: every phase
+  d.resSlider = static_cast<int>(o.frameStep) - 1;  // 0: a frame every phase
+  d.recStart = o.record;
+  d.lcStart = o.lc;
+  d.rsEvery = o.restartEvery;
   d.sliderMoved();
   d.orbits = o.orbits;
   return d.runParameters();
@@ -72,15 +96,6 @@ void printParameters(const RunParameters& p) {
   std::fflush(stdout);
 }
 
-void printSummary(const Sim& S, const HeadlessHost& H) {
-  const I32 done = S.IORBIT - S.ORB0, wanted = S.NORBEND - S.ORB0;
-  if (H.stoppedByUser()) std::printf("Run stopped after %d of %d orbits\n", done, wanted);
-  else std::printf("Run complete: %d orbits\n", done);
-  std::printf("  particles in use %d\n", S.NPART);
-  std::printf("  removed: %d accreted, %d escaped, %d returned to the secondary\n", S.NACC, S.NESC, S.NLOST);
-  std::printf("  wall time %.1f s\n", H.elapsedSeconds());
-}
-
 Command add(CLI::App& parent) {
   auto o = std::make_shared<RunOptions>();
   CLI::App* app = parent.add_subcommand(kCmd, "Start a new run with the Disk Setup parameters");
@@ -95,9 +110,18 @@ Command add(CLI::App& parent) {
   app->add_option("--inj", o->inj, "Particles injected per phase (1..10, at most the particle limit)")
       ->capture_default_str();
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
+  app->add_option("--record", o->record, "Record the run from this orbit on into NAME.vlm (needs --name)");
+  app->add_option("--frame-step", o->frameStep, "Phases between recorded frames, 1..7 (default 1)");
+  app->add_option("--lc", o->lc, "Write the light curve from this orbit on into NAME_lc.vlm (needs --name)");
+  app->add_option("--restart-every", o->restartEvery,
+                  "Replace the restart file NAME_rs.vlm every N orbits (needs --name)");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
-  auto run = [o]() -> int {
+  auto run = [o, app]() -> int {
+    o->hasRecord = app->count("--record") > 0;
+    o->hasFrameStep = app->count("--frame-step") > 0;
+    o->hasLc = app->count("--lc") > 0;
+    o->hasRestartEvery = app->count("--restart-every") > 0;
     if (!validate(*o)) return EXIT_USAGE;
     const RunParameters p = dialogParameters(*o);
     printParameters(p);
@@ -106,26 +130,20 @@ Command add(CLI::App& parent) {
     REINIT(*S);
     S->HINJ = p.HINJ;
     S->RUNNAME = o->name;
+    S->RECFLAG = o->hasRecord ? TRUE4 : FALSE4;
+    S->LCFLAG = o->hasLc ? TRUE4 : FALSE4;
+    S->RSFLAG = o->hasRestartEvery ? TRUE4 : FALSE4;
     S->RECSTART = p.RECSTART;
     S->LCSTART = p.LCSTART;
     S->RSEVERY = p.RSEVERY;
     S->FRAMESTEP = p.FRAMESTEP;
     S->NORBTOT = p.NORB;
     S->NINJREC = p.NINJ;
+    printOutputs(*S, 0);
 
-    HeadlessHost host(*S, HeadlessHost::chooseOutput(o->quiet));
-    installStopHandler();
-    try {
-      DISKSUB(*S, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);
-    } catch (const RunError& e) {
-      host.finish();
-      std::fprintf(stderr, "velmora-cli run: the run stopped: %s\n", e.what());
-      printSummary(*S, host);
-      return EXIT_FAILED;
-    }
-    host.finish();
-    printSummary(*S, host);
-    return host.stoppedByUser() ? EXIT_STOPPED : EXIT_OK;
+    return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, RunHost& host) {
+      DISKSUB(sim, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);
+    });
   };
   return {app, run};
 }

@@ -21,6 +21,11 @@ void WRITE_LC(Sim& S, RunHost& H);
 // Restart file: replaced with the state at the end of the orbit.
 void WRITEFINAL(Sim& S, RunHost& H);
 
+// Continues the run stored in the restart file DATANAME for NORBADD further orbits, with the
+// output settings already in S. Throws FileError, changing nothing, when the file is refused;
+// RunError when the run stops on a capacity.
+void RESTART(Sim& S, RunHost& H);
+
 // File names of a run.
 std::string recordingName(const Sim& S);
 std::string lightCurveName(const Sim& S);

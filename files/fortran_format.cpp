@@ -89,12 +89,19 @@ std::string ES(double v, int w, int d, int e) {
   return rightAlign(s, w);
 }
 
-std::string listInt(long long v) { return " " + std::to_string(v); }
+std::string listInt(long long v) {
+  std::string s(1, ' ');
+  s += std::to_string(v);
+  return s;
+}
 
 std::string listReal(float v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, " %.9G", static_cast<double>(v));
-  return buf;
+  std::string s = buf;
+  // A whole number still shows that it is a real.
+  if (std::isfinite(v) && s.find_first_of(".E") == std::string::npos) s += ".0";
+  return s;
 }
 
 std::string freeReal(float v, int digits) {
@@ -117,6 +124,12 @@ std::string trimRight(std::string_view s) {
   std::size_t n = s.size();
   while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\0')) --n;
   return std::string(s.substr(0, n));
+}
+
+std::string trimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  return std::string(s.substr(i));
 }
 
 std::string padRight(std::string_view s, std::size_t n) {
@@ -183,6 +196,130 @@ std::optional<long long> readListInt(std::string_view text) {
   long long v = std::strtoll(item.c_str(), &end, 10);
   if (errno == ERANGE || end != item.c_str() + item.size()) return std::nullopt;
   return v;
+}
+
+std::vector<ListItem> listItems(std::string_view line) {
+  std::vector<ListItem> items;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const char c = line[i];
+    if (c == '/') break;
+    if (c == ' ' || c == '\t' || c == ',') {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != ',' && line[j] != '/') ++j;
+    items.push_back({line.substr(i, j - i), i + 1});
+    i = j;
+  }
+  return items;
+}
+
+namespace {
+
+// The number of a fixed field without its surrounding blanks; empty with `problem` set when
+// the field holds no single number.
+std::string_view fieldNumber(std::string_view field, std::string& problem) {
+  std::size_t a = 0, b = field.size();
+  while (a < b && field[a] == ' ') ++a;
+  while (b > a && field[b - 1] == ' ') --b;
+  const std::string_view core = field.substr(a, b - a);
+  if (core.empty()) {
+    problem = "a blank field";
+  } else if (core.find_first_not_of('*') == std::string_view::npos) {
+    problem = "a field of asterisks (the value did not fit the field when it was written)";
+  } else if (core.find(' ') != std::string_view::npos) {
+    problem = "blanks inside the number";
+  } else {
+    return core;
+  }
+  return {};
+}
+
+// The text in quotes followed by what is wrong with it.
+std::string quoted(std::string_view text, const char* what) {
+  std::string s(1, '"');
+  s += text;
+  s += "\", ";
+  s += what;
+  return s;
+}
+
+void notANumber(std::string_view core, std::string& problem) { problem = quoted(core, "which is not a number"); }
+
+}  // namespace
+
+std::optional<float> readF(std::string_view field, int d, std::string& problem) {
+  const std::string_view core = fieldNumber(field, problem);
+  if (core.empty()) return std::nullopt;
+  // sign, digits, optional point and digits, optional exponent (E or D, sign, digits)
+  std::size_t i = 0;
+  std::string digits;
+  bool negative = false, point = false;
+  long long exponent = 0;
+  if (core[i] == '+' || core[i] == '-') negative = core[i++] == '-';
+  std::size_t mantissaDigits = 0;
+  long long decimals = 0;
+  for (; i < core.size(); ++i) {
+    const char c = core[i];
+    if (c >= '0' && c <= '9') {
+      digits.push_back(c);
+      ++mantissaDigits;
+      if (point) ++decimals;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (mantissaDigits == 0) return notANumber(core, problem), std::nullopt;
+  if (i < core.size()) {
+    const char c = core[i];
+    if (c != 'E' && c != 'e' && c != 'D' && c != 'd') return notANumber(core, problem), std::nullopt;
+    ++i;
+    bool expNegative = false;
+    if (i < core.size() && (core[i] == '+' || core[i] == '-')) expNegative = core[i++] == '-';
+    if (i == core.size()) return notANumber(core, problem), std::nullopt;
+    for (; i < core.size(); ++i) {
+      if (core[i] < '0' || core[i] > '9') return notANumber(core, problem), std::nullopt;
+      if (exponent < 100000) exponent = exponent * 10 + (core[i] - '0');
+    }
+    if (expNegative) exponent = -exponent;
+  }
+  // Without a point the last d digits are the decimals.
+  if (!point) decimals = d;
+  const std::string text = std::string(negative ? "-" : "") + digits + "e" + std::to_string(exponent - decimals);
+  char* end = nullptr;
+  errno = 0;
+  const float v = std::strtof(text.c_str(), &end);
+  if (!std::isfinite(v)) {
+    problem = quoted(core, "which is too large for a single-precision number");
+    return std::nullopt;
+  }
+  return v;
+}
+
+std::optional<long long> readI(std::string_view field, std::string& problem) {
+  const std::string_view core = fieldNumber(field, problem);
+  if (core.empty()) return std::nullopt;
+  std::size_t i = 0;
+  const bool negative = core[0] == '-';
+  if (core[0] == '+' || core[0] == '-') ++i;
+  if (i == core.size()) return notANumber(core, problem), std::nullopt;
+  if (core.size() - i > 18) {
+    problem = quoted(core, "which is too large");
+    return std::nullopt;
+  }
+  long long v = 0;
+  for (; i < core.size(); ++i) {
+    if (core[i] < '0' || core[i] > '9') {
+      problem = quoted(core, "which is not a whole number");
+      return std::nullopt;
+    }
+    v = v * 10 + (core[i] - '0');
+  }
+  return negative ? -v : v;
 }
 
 }  // namespace velmora::fmt

@@ -2,9 +2,11 @@
 // as the run's text files and the dialogs' boxes show numbers.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora::fmt {
 
@@ -26,6 +28,7 @@ std::string listReal(float v);
 std::string freeReal(float v, int digits);
 
 std::string trimRight(std::string_view s);
+std::string trimLeft(std::string_view s);
 std::string padRight(std::string_view s, std::size_t n);
 
 // List-directed input of one value from text: leading blanks skipped; the value ends
@@ -33,5 +36,21 @@ std::string padRight(std::string_view s, std::size_t n);
 // Returns nothing when the text does not start with a number.
 std::optional<float> readListReal(std::string_view text);
 std::optional<long long> readListInt(std::string_view text);
+
+// The values of a list-directed line with their 1-based columns: items are separated by
+// blanks, tabs or a comma; a slash ends the line.
+struct ListItem {
+  std::string_view text;
+  std::size_t column = 0;
+};
+std::vector<ListItem> listItems(std::string_view line);
+
+// Fixed-field input: one field of exactly its width, as Fw.d and Iw read it. Blanks around
+// the number are ignored; a number without a decimal point has d implied decimals (so "15"
+// read with F5.1 is 1.5). A blank field, blanks inside the number, a field of asterisks
+// (a value that did not fit when it was written) or anything else that is not a number
+// give nothing, and `problem` says what is wrong.
+std::optional<float> readF(std::string_view field, int d, std::string& problem);
+std::optional<long long> readI(std::string_view field, std::string& problem);
 
 }  // namespace velmora::fmt

@@ -1,42 +1,37 @@
 // NEW_LC and WRITE_LC: the light-curve file, 200 samples per completed orbit.
-#include <cstdio>
+#include <string>
 
+#include "files/file_io.h"
 #include "files/files.h"
 #include "files/fortran_format.h"
 
 namespace velmora {
 
-std::string lightCurveName(const Sim& S) { return S.RUNNAME + "_lc.vlm"; }
+std::string lightCurveName(const Sim& S) { return fmt::trimRight(S.RUNNAME) + "_lc.vlm"; }
 
+// The count line announces the samples of every orbit from LCSTART to the end of the run.
 void NEW_LC(Sim& S, RunHost& H) {
   const std::string name = lightCurveName(S);
   const long long n = 200LL * (S.NORBTOT + S.ORB0 - S.LCSTART) + 200;
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  if (!f) {
-    H.warn("cannot create \"" + name + "\": no light curve written");
-    return;
-  }
-  const std::string line = fmt::listInt(n) + "\r\n";
-  const bool ok = std::fputs(line.c_str(), f) >= 0;
-  if (std::fclose(f) != 0 || !ok) H.warn("cannot write \"" + name + "\"");
+  const std::string err = writeNew(name, fmt::listInt(n) + "\r\n");
+  if (!err.empty()) H.warn(err + ": the light curve's count line is missing");
   WRITE_LC(S, H);
 }
 
+// Each sample: a blank, the time in orbits as E18.10, a blank, the luminosity as E18.10.
 void WRITE_LC(Sim& S, RunHost& H) {
   std::string text;
   text.reserve(200 * 40);
   for (int i = 1; i <= NPHASES; ++i) {
     const float t = S.TPH(i) / 6.28318548f;
-    text += " " + fmt::E(t, 18, 10) + " " + fmt::E(S.EDISSPH(i), 18, 10) + "\r\n";
+    text += ' ';
+    text += fmt::E(t, 18, 10);
+    text += ' ';
+    text += fmt::E(S.EDISSPH(i), 18, 10);
+    text += "\r\n";
   }
-  const std::string name = lightCurveName(S);
-  std::FILE* f = std::fopen(name.c_str(), "ab");
-  if (!f) {
-    H.warn("cannot open \"" + name + "\": light-curve samples of this orbit not written");
-    return;
-  }
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (std::fclose(f) != 0 || !ok) H.warn("cannot write \"" + name + "\"");
+  const std::string err = appendWhole(lightCurveName(S), text);
+  if (!err.empty()) H.warn(err + ": light-curve samples of orbit " + std::to_string(S.IORBIT) + " not written");
 }
 
 }  // namespace velmora

@@ -1,0 +1,116 @@
+// velmora-cli info: what a run's file holds — recording, restart file or light curve.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "cli/registry.h"
+#include "core/geometry.h"
+#include "files/recording.h"
+#include "files/restart_file.h"
+#include "files/fortran_format.h"
+
+namespace velmora::cli {
+namespace {
+
+const char* kCmd = "info";
+
+enum class Kind { Recording, Restart, LightCurve };
+
+bool endsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The kind of a file from its first bytes: a recording is binary (its first integer has zero
+// bytes); of the text files, a restart file's first line holds nine numbers and a light
+// curve's one or two. A first line that tells nothing falls back on the name's suffix.
+Kind kindOf(const std::string& path, const std::string& head) {
+  for (char c : head) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u < 32 && c != '\r' && c != '\n' && c != '\t') || u >= 127) return Kind::Recording;
+  }
+  const std::string first = head.substr(0, head.find('\n'));
+  const std::size_t items = fmt::listItems(first).size();
+  if (items >= 3) return Kind::Restart;
+  if (items >= 1) return Kind::LightCurve;
+  if (endsWith(path, "_rs.vlm")) return Kind::Restart;
+  if (endsWith(path, "_lc.vlm")) return Kind::LightCurve;
+  return Kind::Recording;
+}
+
+void describeRecording(const std::string& path) {
+  RecordingReader r(path);
+  RecordedFrame f;
+  I32 firstN = 0, lastN = 0;
+  while (r.next(f)) {
+    if (r.frames() == 1) firstN = f.N;
+    lastN = f.N;
+  }
+  std::printf("%s: recorded run\n", path.c_str());
+  std::printf("  frames present     %lld (%llu bytes)\n", r.frames(), static_cast<unsigned long long>(r.offset()));
+  std::printf("  playback frames    %lld", r.frameTotal());
+  if (r.frames() < r.frameTotal()) std::printf("  (the recording stopped early)");
+  std::printf("\n");
+  std::printf("  particles          %d in the first frame, %d in the last\n", firstN, lastN);
+  std::printf("  NORBTOT %d   FRAMESTEP %d   RECSTART %d\n", r.NORBTOT(), r.FRAMESTEP(), r.RECSTART());
+}
+
+void describeRestart(const std::string& path) {
+  const RestartFile R = readRestartFile(path);
+  std::printf("%s: restart file\n", path.c_str());
+  std::printf("  masses             M1 %.4f Msun   M2 %.4f Msun   q %.4f\n", double(R.M1), double(R.M2),
+              double(R.M2 / R.M1));
+  std::printf("  separation         %.4f Rsun\n", double(R.ASEP));
+  std::printf("  period             %.2f s (%.4f h)\n", double(R.PORB), double(R.PORB) / 3600.0);
+  std::printf("  particles          %d\n", R.NPART);
+  const auto counts = R.levelCounts();
+  std::printf("  levels             %d:", R.NLEVELS);
+  for (int L = 1; L <= R.NLEVELS; ++L) std::printf(" %d", counts[static_cast<std::size_t>(L)]);
+  std::printf("  (particles per level, 1 = shortest step)\n");
+  std::printf("  orbit              %d\n", R.IORBIT);
+  std::printf("  alpha %.4f   beta %.4f   h %.4f\n", double(R.ALPHA), double(R.BETA), double(R.HSPH));
+}
+
+int describe(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    std::fprintf(stderr, "velmora-cli %s: %s: cannot open: %s\n", kCmd, path.c_str(), std::strerror(errno));
+    return EXIT_FAILED;
+  }
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  in.close();
+  if (head.empty()) {
+    std::fprintf(stderr, "velmora-cli %s: %s: the file is empty\n", kCmd, path.c_str());
+    return EXIT_FAILED;
+  }
+  try {
+    switch (kindOf(path, head)) {
+      case Kind::Recording: describeRecording(path); break;
+      case Kind::Restart: describeRestart(path); break;
+      case Kind::LightCurve:
+        std::fprintf(stderr, "velmora-cli %s: %s: light-curve files are not described yet\n", kCmd, path.c_str());
+        return EXIT_FAILED;
+    }
+  } catch (const std::runtime_error& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "velmora-cli %s: %s\n", kCmd, e.what());
+    return EXIT_FAILED;
+  }
+  return EXIT_OK;
+}
+
+Command add(CLI::App& parent) {
+  auto file = std::make_shared<std::string>();
+  CLI::App* app = parent.add_subcommand(kCmd, "Describe a recording, restart file or light curve, checking it whole");
+  app->add_option("FILE", *file, "The file (NAME.vlm, NAME_rs.vlm or NAME_lc.vlm)")->required();
+  return {app, [file]() { return describe(*file); }};
+}
+
+const Register reg(40, add);
+
+}  // namespace
+}  // namespace velmora::cli

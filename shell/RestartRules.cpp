@@ -1,0 +1,86 @@
+// Restart Control rules: opening, check boxes, the values read at OK and the title.
+#include "shell/RestartRules.h"
+
+#include <cstdint>
+
+#include "files/fortran_format.h"
+
+namespace velmora {
+
+void RestartRules::opened(Sim& S) {
+  S.NEWREC = TRUE4;
+  S.RECFLAG = S.RSFLAG = S.LCFLAG = FALSE4;
+  RECFLAG = RSFLAG = LCFLAG = FALSE4;
+  resPos = RES_MIN;
+  orbitsText = recStartText = lcStartText = rsEveryText = fmt::trimLeft(fmt::I(1, 6));
+}
+
+I32 RestartRules::fieldValue(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && text[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  if (i == text.size()) return 0;
+  std::int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    v = v * 10 + (text[i] - '0');
+    if (v > 2147483648LL) return 0;
+  }
+  if (negative) v = -v;
+  if (v > 2147483647LL) return 0;
+  return static_cast<I32>(v);
+}
+
+std::string RestartRules::problem() const {
+  const I32 orbits = fieldValue(orbitsText);
+  auto range = [](const char* field, I32 lo, I32 hi) {
+    return std::string(field) + " must be between " + std::to_string(lo) + " and " + std::to_string(hi);
+  };
+  if (orbits < 0 || orbits > MAX_ORBITS) return range("Number of Additional Orbits", 0, MAX_ORBITS);
+  auto start = [&](const char* field, const std::string& text) -> std::string {
+    const I32 v = fieldValue(text);
+    if (orbits < 1) return std::string(field) + " needs at least 1 additional orbit";
+    if (v < 1 || v > orbits) return range(field, 1, orbits) + " (the additional orbits)";
+    return {};
+  };
+  if (isTrue(RECFLAG)) {
+    if (auto p = start("Start recording simulation at orbit #", recStartText); !p.empty()) return p;
+  }
+  if (isTrue(LCFLAG)) {
+    if (auto p = start("Start recording light curve at orbit #", lcStartText); !p.empty()) return p;
+  }
+  if (isTrue(RSFLAG) && fieldValue(rsEveryText) < 1)
+    return "Output restart file every must be at least 1 orbit";
+  if (resPos < RES_MIN || resPos > RES_MAX) return range("Recording Resolution", RES_MIN, RES_MAX);
+  return {};
+}
+
+void RestartRules::accept(Sim& S) const {
+  S.NORBADD = fieldValue(orbitsText);
+  S.RECSTART = fieldValue(recStartText);
+  S.LCSTART = fieldValue(lcStartText);
+  S.RSEVERY = fieldValue(rsEveryText);
+  S.NORBTOT = S.NORBADD;
+  S.FRAMESTEP = resPos;
+  S.RECFLAG = RECFLAG;
+  S.LCFLAG = LCFLAG;
+  S.RSFLAG = RSFLAG;
+}
+
+void RestartRules::nameFromPath(const std::string& path, std::string& RUNNAME, std::string& RUNEXT) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = file.rfind('.');
+  RUNNAME = file.substr(0, dot).substr(0, 40);
+  RUNEXT = dot == std::string::npos ? std::string() : file.substr(dot + 1, 3);
+}
+
+std::string RestartRules::title(const std::string& RUNNAME) {
+  return fmt::padRight(" Velmora - Current File Name:  " + RUNNAME, 100) + " ";
+}
+
+}  // namespace velmora
