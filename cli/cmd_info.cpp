@@ -8,6 +8,7 @@
 
 #include "cli/registry.h"
 #include "core/geometry.h"
+#include "files/lightcurve.h"
 #include "files/recording.h"
 #include "files/restart_file.h"
 #include "files/fortran_format.h"
@@ -73,6 +74,25 @@ void describeRestart(const std::string& path) {
   std::printf("  alpha %.4f   beta %.4f   h %.4f\n", double(R.ALPHA), double(R.BETA), double(R.HSPH));
 }
 
+void describeLightCurve(const std::string& path) {
+  const LightCurve lc = readLightCurve(path);
+  std::printf("%s: light curve\n", path.c_str());
+  if (lc.countLine) std::printf("  samples declared   %lld\n", lc.announced);
+  else std::printf("  samples declared   none (the file has no count line)\n");
+  std::printf("  samples present    %lld", lc.samples());
+  if (lc.shorterThanAnnounced()) std::printf("  (the run was stopped early)");
+  std::printf("\n");
+  std::printf("  whole orbits       %d\n", lc.orbits());
+  if (lc.samples() == 0) return;
+  float lo = lc.L.front(), hi = lc.L.front();
+  for (float v : lc.L) {
+    if (v < lo) lo = v;
+    if (v > hi) hi = v;
+  }
+  std::printf("  time               %.6f to %.6f orbits\n", double(lc.T.front()), double(lc.T.back()));
+  std::printf("  luminosity         %.6E to %.6E\n", double(lo), double(hi));
+}
+
 int describe(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) {
@@ -91,9 +111,7 @@ int describe(const std::string& path) {
     switch (kindOf(path, head)) {
       case Kind::Recording: describeRecording(path); break;
       case Kind::Restart: describeRestart(path); break;
-      case Kind::LightCurve:
-        std::fprintf(stderr, "velmora-cli %s: %s: light-curve files are not described yet\n", kCmd, path.c_str());
-        return EXIT_FAILED;
+      case Kind::LightCurve: describeLightCurve(path); break;
     }
   } catch (const std::runtime_error& e) {
     std::fflush(stdout);

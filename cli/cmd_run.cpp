@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/registry.h"
-#include "cli/run_report.h"
+#include "cli/run_common.h"
 #include "core/core.h"
 #include "core/geometry.h"
 #include "files/files.h"
@@ -19,30 +19,10 @@ struct RunOptions {
   long long orbits = 10, particles = 1000, inj = 10;
   std::string name;
   bool quiet = false;
-  // Output options, each with whether it was given.
-  long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
-  bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
+  OutputOptions out;
 };
 
 const char* kCmd = "run";
-
-// The output options: start orbits within the run, a cadence in range, and a name for the files.
-bool validOutputs(const RunOptions& o) {
-  const double orbits = static_cast<double>(o.orbits);
-  if (o.hasRecord && !inRange(kCmd, "--record", static_cast<double>(o.record), 1, orbits, 0)) return false;
-  if (o.hasFrameStep && !inRange(kCmd, "--frame-step", static_cast<double>(o.frameStep), 1, 7, 0)) return false;
-  if (o.hasFrameStep && !o.hasRecord) return usageError(kCmd, "--frame-step needs --record"), false;
-  if (o.hasLc && !inRange(kCmd, "--lc", static_cast<double>(o.lc), 1, orbits, 0)) return false;
-  if (o.hasRestartEvery &&
-      !inRange(kCmd, "--restart-every", static_cast<double>(o.restartEvery), 1, 2147483647, 0))
-    return false;
-  for (const auto& [given, option] : {std::pair{o.hasRecord, "--record"}, std::pair{o.hasLc, "--lc"},
-                                      std::pair{o.hasRestartEvery, "--restart-every"}}) {
-    if (!given) continue;
-    if (const std::string p = outputNeedsName(option, o.name); !p.empty()) return usageError(kCmd, p), false;
-  }
-  return true;
-}
 
 // Checks every value before anything runs; prints the first problem.
 bool validate(const RunOptions& o) {
@@ -60,10 +40,8 @@ bool validate(const RunOptions& o) {
     std::fprintf(stderr, "  (the largest smoothing length for %lld particles is %.4f)\n", o.particles, hmax);
     return false;
   }
-  if (o.name.size() > 40) return usageError(kCmd, "--name takes at most 40 characters"), false;
-  if (o.name.find('/') != std::string::npos)
-    return usageError(kCmd, "--name is a base name without a folder (the files go in the current directory)"), false;
-  return validOutputs(o);
+  if (!validName(kCmd, o.name)) return false;
+  return o.out.valid(kCmd, o.orbits, 7, o.name);
 }
 
 // The dialog with the options put on its sliders and typed into its boxes.
@@ -76,10 +54,10 @@ RunParameters dialogParameters(const RunOptions& o) {
   d.particlesChanged(o.particles);
   d.injectionsChanged(o.inj);
   d.hPos = static_cast<int>(std::lround(o.h * 10000));
-  d.resSlider = static_cast<int>(o.frameStep) - 1;  // 0: a frame every phase
-  d.recStart = o.record;
-  d.lcStart = o.lc;
-  d.rsEvery = o.restartEvery;
+  d.resSlider = static_cast<int>(o.out.frameStep) - 1;  // 0: a frame every phase
+  d.recStart = o.out.record;
+  d.lcStart = o.out.lc;
+  d.rsEvery = o.out.restartEvery;
   d.sliderMoved();
   d.orbits = o.orbits;
   return d.runParameters();
@@ -110,18 +88,11 @@ Command add(CLI::App& parent) {
   app->add_option("--inj", o->inj, "Particles injected per phase (1..10, at most the particle limit)")
       ->capture_default_str();
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
-  app->add_option("--record", o->record, "Record the run from this orbit on into NAME.vlm (needs --name)");
-  app->add_option("--frame-step", o->frameStep, "Phases between recorded frames, 1..7 (default 1)");
-  app->add_option("--lc", o->lc, "Write the light curve from this orbit on into NAME_lc.vlm (needs --name)");
-  app->add_option("--restart-every", o->restartEvery,
-                  "Replace the restart file NAME_rs.vlm every N orbits (needs --name)");
+  o->out.add(*app, 7, "the run");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
-    o->hasRecord = app->count("--record") > 0;
-    o->hasFrameStep = app->count("--frame-step") > 0;
-    o->hasLc = app->count("--lc") > 0;
-    o->hasRestartEvery = app->count("--restart-every") > 0;
+    o->out.given(*app);
     if (!validate(*o)) return EXIT_USAGE;
     const RunParameters p = dialogParameters(*o);
     printParameters(p);
@@ -130,9 +101,9 @@ Command add(CLI::App& parent) {
     REINIT(*S);
     S->HINJ = p.HINJ;
     S->RUNNAME = o->name;
-    S->RECFLAG = o->hasRecord ? TRUE4 : FALSE4;
-    S->LCFLAG = o->hasLc ? TRUE4 : FALSE4;
-    S->RSFLAG = o->hasRestartEvery ? TRUE4 : FALSE4;
+    S->RECFLAG = o->out.hasRecord ? TRUE4 : FALSE4;
+    S->LCFLAG = o->out.hasLc ? TRUE4 : FALSE4;
+    S->RSFLAG = o->out.hasRestartEvery ? TRUE4 : FALSE4;
     S->RECSTART = p.RECSTART;
     S->LCSTART = p.LCSTART;
     S->RSEVERY = p.RSEVERY;

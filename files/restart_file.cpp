@@ -137,11 +137,10 @@ void readHead(RestartFile& R, const FixedLine& f) {
   f.blank(fieldColumn(7) + 6);
   const long long nlevels = f.integer(fieldColumn(7) + 7, 6, "NLEVELS");
 
-  // Values the run cannot start from: the geometry set-up needs positive masses with the
-  // secondary the lighter star, the kernel a positive smoothing length.
+  // Values the run cannot start from: the geometry set-up divides by the masses and takes
+  // their powers, the kernel divides by the smoothing length.
   if (!(R.M1 > 0.0f)) f.fail(fieldColumn(0), "M1 is " + number(R.M1) + ", expected a mass above 0");
-  if (!(R.M2 > 0.0f) || R.M2 > R.M1 * 1.0001f)
-    f.fail(fieldColumn(1), "M2 is " + number(R.M2) + ", expected a mass above 0 and at most M1 (" + number(R.M1) + ")");
+  if (!(R.M2 > 0.0f)) f.fail(fieldColumn(1), "M2 is " + number(R.M2) + ", expected a mass above 0");
   if (R.TINJ < 0.0f) f.fail(fieldColumn(5), "TINJ is " + number(R.TINJ) + ", expected a temperature of 0 or more");
   if (!(R.HSPH > 0.0f)) f.fail(fieldColumn(6), "HSPH is " + number(R.HSPH) + ", expected a smoothing length above 0");
   if (npart < 0 || npart > MAXPART)

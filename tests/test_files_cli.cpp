@@ -92,6 +92,14 @@ TEST(CliFiles, RunRestartAndInfo) {
   EXPECT_EQ(lc2.substr(0, 6), " 400\r\n");
   EXPECT_EQ(countLines(lc2), 401);
   EXPECT_FALSE(std::filesystem::exists("demo2.vlm"));  // no recording asked for
+  r = test::runCli("info demo2_lc.vlm");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("light curve"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("samples declared   400"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("samples present    400"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("whole orbits       2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("time               3.005000 to 5.000000 orbits"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("luminosity"), std::string::npos) << r.out;
 
   // A truncated file of each kind is refused with the reader's message.
   const std::string rec = test::slurp("demo.vlm");
@@ -105,6 +113,11 @@ TEST(CliFiles, RunRestartAndInfo) {
   r = test::runCli("info cut_rs.vlm");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("cut_rs.vlm: line "), std::string::npos) << r.err;
+  const std::string lc = test::slurp("demo_lc.vlm");
+  std::ofstream("cut_lc.vlm", std::ios::binary) << lc.substr(0, lc.size() - 7);
+  r = test::runCli("info cut_lc.vlm");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cut_lc.vlm: line 601"), std::string::npos) << r.err;
   r = test::runCli("restart cut_rs.vlm --orbits 1");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("velmora-cli restart: cut_rs.vlm: line "), std::string::npos) << r.err;
@@ -146,7 +159,7 @@ TEST(CliFiles, AnInterruptedRunLeavesEveryFileReadable) {
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130) << test::slurp("out.txt");
-  for (const char* f : {"int.vlm", "int_rs.vlm"}) {
+  for (const char* f : {"int.vlm", "int_rs.vlm", "int_lc.vlm"}) {
     const auto r = test::runCli(std::string("info ") + f);
     EXPECT_EQ(r.code, 0) << f << ": " << r.err;
   }

@@ -67,13 +67,13 @@ struct ProblemCase {
 
 const ProblemCase kProblems[] = {
     {"defaults", [](RestartRules&) {}, ""},
-    {"zero_orbits", [](RestartRules& d) { d.orbitsText = "0"; }, ""},
-    {"negative_orbits", [](RestartRules& d) { d.orbitsText = "-1"; }, "Number of Additional Orbits must be between 0 and"},
-    {"restart_every_0", [](RestartRules& d) { d.toggleRestart(); d.rsEveryText = "0"; }, "Output restart file every must be at least 1"},
-    {"record_from_0", [](RestartRules& d) { d.toggleRecord(); d.recStartText = "0"; }, "Start recording simulation at orbit # must be between 1 and 1"},
-    {"record_after_the_run", [](RestartRules& d) { d.orbitsText = "3"; d.toggleRecord(); d.recStartText = "4"; }, "between 1 and 3"},
-    {"lc_with_no_orbits", [](RestartRules& d) { d.orbitsText = "0"; d.toggleLightCurve(); }, "needs at least 1 additional orbit"},
-    {"unchecked_zero_start", [](RestartRules& d) { d.recStartText = "0"; d.lcStartText = "-4"; }, ""},
+    {"zero_orbits", [](RestartRules& d) { d.orbitsText = std::string("0"); }, ""},
+    {"negative_orbits", [](RestartRules& d) { d.orbitsText = std::string("-1"); }, "Number of Additional Orbits must be between 0 and"},
+    {"restart_every_0", [](RestartRules& d) { d.toggleRestart(); d.rsEveryText = std::string("0"); }, "Output restart file every must be at least 1"},
+    {"record_from_0", [](RestartRules& d) { d.toggleRecord(); d.recStartText = std::string("0"); }, "Start recording simulation at orbit # must be between 1 and 1"},
+    {"record_after_the_run", [](RestartRules& d) { d.orbitsText = std::string("3"); d.toggleRecord(); d.recStartText = std::string("4"); }, "between 1 and 3"},
+    {"lc_with_no_orbits", [](RestartRules& d) { d.orbitsText = std::string("0"); d.toggleLightCurve(); }, "needs at least 1 additional orbit"},
+    {"unchecked_zero_start", [](RestartRules& d) { d.recStartText = std::string("0"); d.lcStartText = std::string("-4"); }, ""},
 };
 
 class RestartRuleProblems : public ::testing::TestWithParam<ProblemCase> {};

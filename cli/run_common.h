@@ -1,0 +1,41 @@
+// What `run` and `restart` share: the output options, the run under the headless host, its
+// exit code and summary.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "core/state.h"
+
+namespace velmora::cli {
+
+// A base name for the run's files: at most 40 characters, no folder. Prints the problem.
+bool validName(const std::string& command, const std::string& name);
+
+// Runs `body` (DISKSUB or RESTART) with the headless host and the Ctrl-C stop, then prints
+// the summary. Returns 0 when the run completed, 130 when Ctrl-C stopped it, 1 when a file was
+// refused (nothing ran) or the run stopped on a fault.
+int runWithHost(const std::string& command, Sim& S, bool quiet, const std::function<void(Sim&, RunHost&)>& body);
+
+// --record, --frame-step, --lc and --restart-every, each with whether it was given.
+struct OutputOptions {
+  long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
+  bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
+
+  // Adds the four options; `frameSteps` is the largest frame interval, `orbitsOf` names the
+  // orbits the start orbits count in.
+  void add(CLI::App& app, int frameSteps, const std::string& orbitsOf);
+  // Notes which were given (call once the command line is parsed).
+  void given(const CLI::App& app);
+  // Start orbits within 1..orbits, the interval in range, --frame-step only with --record, and
+  // a name for the files; prints the first problem as a usage error.
+  bool valid(const std::string& command, long long orbits, int frameSteps, const std::string& name) const;
+};
+
+// The output lines of the parameter listing: which files the run writes and from which orbit,
+// counting the `done` orbits before this run.
+void printOutputs(const Sim& S, I32 done);
+
+}  // namespace velmora::cli
