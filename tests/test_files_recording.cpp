@@ -154,6 +154,32 @@ TEST(Recording, AFrameThatCannotBeWrittenIsSkippedWithAWarning) {
   EXPECT_EQ(S->NEWREC, TRUE4);
 }
 
+TEST(Reinit, ClearsTheRunButKeepsTheParticleCount) {
+  test::TempDir dir;
+  auto S = test::newSim();
+  test::ScriptedHost H;
+  test::recordedRun(*S, H, 1, 30, 10, {.name = "r", .record = 1, .frameStep = 7, .lc = 1, .restartEvery = 1});
+  S->ORB0 = 4;
+  S->TEMP4(3) = 1.0f;
+  REINIT(*S);
+  EXPECT_EQ(S->NPART, 30);
+  for (L32 f : {S->RECFLAG, S->LCFLAG, S->RSFLAG}) EXPECT_EQ(f, FALSE4);
+  EXPECT_EQ(S->ORB0, 0);
+  EXPECT_EQ(S->ICUR, 0);
+  EXPECT_EQ(S->XPRIM, 0.0f);
+  for (int L = 1; L <= MAXLEV; ++L) EXPECT_EQ(S->NLEV(L), 0);
+  for (int i = 1; i <= 30; ++i) {
+    ASSERT_EQ(S->X(i), 0.0f);
+    ASSERT_EQ(S->VHZ(i), 0.0f);
+    ASSERT_EQ(S->U(i), 0.0f);
+    ASSERT_EQ(S->AHY(i), 0.0f);
+  }
+  EXPECT_EQ(S->TEMP4(3), 0.0f);
+  EXPECT_EQ(S->TPH(200), 0.0f);
+  EXPECT_EQ(S->XP0(17), 0.0f);
+  EXPECT_NE(S->XP1(1, 17), 0.0f);  // only the phase-start star tables are cleared
+}
+
 // ---- the reader on damaged files ----
 
 // A recording of `frames` frames of n particles each, all values 0.5, phases 1, 2, ...
