@@ -13,6 +13,7 @@
 #include "display/colorscale.h"
 #include "display/stars3d.h"
 #include "display/startscene.h"
+#include "files/recording.h"
 
 namespace velmora {
 
@@ -33,6 +34,15 @@ struct PlaybackFrame {
   const float *LOBX = nullptr, *LOBY = nullptr;
   const float *WDX = nullptr, *WDY = nullptr;
 };
+
+// A frame as the recording reader gives it, seen as the playback draws it (no copy).
+inline PlaybackFrame playbackFrame(const RecordedFrame& f) {
+  PlaybackFrame p;
+  p.N = f.N;
+  p.X = f.X.data(), p.Y = f.Y.data(), p.Z = f.Z.data(), p.RHO = f.RHO.data(), p.TEMP = f.TEMP.data();
+  p.LOBX = f.LOBEX.data(), p.LOBY = f.LOBEY.data(), p.WDX = f.WDX.data(), p.WDY = f.WDY.data();
+  return p;
+}
 
 // The recording's header values that the playback shows.
 struct PlaybackInfo {

@@ -36,6 +36,29 @@ TEST(RenderCli, TitleAndLightCurve) {
   EXPECT_EQ(test::slurp("again.png"), test::slurp("lc.png"));
 }
 
+TEST(RenderCli, RecordingFrame) {
+  test::TempDir dir;
+  auto r = test::runCli("run --orbits 1 --particles 300 --inj 5 --record 1 --frame-step 2 --name rec --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = test::runCli("render recording rec.vlm --frame 80 --out a.png");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(pngSize("a.png"), std::make_pair(650u, 730u));
+  r = test::runCli(
+      "render recording rec.vlm --frame 80 --angles -30,45 --style points --color temperature --size large "
+      "--width 500 --height 400 --out b.png");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(pngSize("b.png"), std::make_pair(500u, 400u));
+  r = test::runCli("render recording rec.vlm --frame 80 --out c.png");
+  EXPECT_EQ(test::slurp("c.png"), test::slurp("a.png"));
+  EXPECT_NE(test::slurp("b.png"), test::slurp("a.png"));
+  for (const char* bad : {"--frame 0", "--frame 9999", "--frame 3 --angles 400,0", "--frame 3 --angles 10",
+                          "--frame 3 --color heat"}) {
+    r = test::runCli(std::string("render recording rec.vlm ") + bad + " --out bad.png");
+    EXPECT_EQ(r.code, 2) << bad;
+    EXPECT_FALSE(std::filesystem::exists("bad.png")) << bad;
+  }
+}
+
 struct Refusal {
   const char* name;
   const char* args;
