@@ -2,6 +2,7 @@
 #include "files/lightcurve.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -54,17 +55,22 @@ std::optional<float> readEField(std::string_view f) {
   while (a < b && isBlank(f[a])) ++a;
   while (b > a && isBlank(f[b - 1])) --b;
   const std::string_view s = f.substr(a, b - a);
+  // The number is rebuilt as sign, digits and point, then "e" and the exponent, for strtof.
+  char text[48];
+  std::size_t n = 0;
   std::size_t i = 0;
-  std::string mant;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) mant += s[i++];
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    if (s[i] == '-') text[n++] = '-';
+    ++i;
+  }
   bool digits = false, point = false;
   for (; i < s.size(); ++i) {
     if (isDigit(s[i])) {
       digits = true;
-      mant += s[i];
+      text[n++] = s[i];
     } else if (s[i] == '.' && !point) {
       point = true;
-      mant += '.';
+      text[n++] = '.';
     } else {
       break;
     }
@@ -81,11 +87,11 @@ std::optional<float> readEField(std::string_view f) {
     if (neg) exp = -exp;
   }
   if (!point) exp -= FIELD_DECIMALS;
-  const std::string text = mant + "e" + std::to_string(exp);
-  errno = 0;
-  char* end = nullptr;
-  const float v = std::strtof(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(v)) return std::nullopt;
+  text[n++] = 'e';
+  const auto ex = std::to_chars(text + n, text + sizeof text, exp);
+  float v = 0;
+  const auto r = std::from_chars(text, ex.ptr, v);
+  if (r.ec != std::errc() || r.ptr != ex.ptr || !std::isfinite(v)) return std::nullopt;
   return v;
 }
 
