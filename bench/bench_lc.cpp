@@ -11,6 +11,7 @@
 
 #include "display/fft.h"
 #include "display/lcanalysis.h"
+#include "files/file_io.h"
 #include "files/lightcurve.h"
 
 namespace velmora {
@@ -67,7 +68,7 @@ void BM_LightCurveFile50Orbits(benchmark::State& state) {
                     static_cast<double>(lc.L[i]));
       text += line;
     }
-    replaceFile("bench_lc.vlm", text);
+    replaceAtomically("bench_lc.vlm", text);
   }
   for (auto _ : state) {
     const LightCurve lc = readLightCurve("bench_lc.vlm");

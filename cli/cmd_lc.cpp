@@ -7,6 +7,7 @@
 
 #include "cli/registry.h"
 #include "display/lcanalysis.h"
+#include "files/file_io.h"
 #include "files/fortran_format.h"
 #include "files/lightcurve.h"
 #include "shell/LCRangeRules.h"
@@ -128,7 +129,8 @@ Command add(CLI::App& parent) {
     try {
       const LCAnalysis a = analyseLightCurve(lc, rules.LCFIRST, rules.LCLAST);
       writeAnalysisFiles(a);
-      if (!o->spectrum.empty()) replaceFile(o->spectrum, spectrumCsv(a));
+      if (!o->spectrum.empty())
+        if (const std::string err = replaceAtomically(o->spectrum, spectrumCsv(a)); !err.empty()) return failed(err);
       printReport(lc, a);
       std::printf("Wrote stdev.txt and fftpeaks.txt%s\n",
                   o->spectrum.empty() ? "" : (" and " + o->spectrum).c_str());

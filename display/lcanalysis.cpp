@@ -3,13 +3,13 @@
 #include "display/lcanalysis.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <string>
+#include <utility>
 #include <cstdlib>
-#include <cstring>
 
 #include "display/fft.h"
+#include "files/file_io.h"
 #include "files/fortran_format.h"
 
 namespace velmora {
@@ -33,28 +33,6 @@ std::string peakRecord(const LCPeak& p) {
 void readRecordBack(const std::string& rec, LCPeak& p) {
   p.freqText = rec.substr(14, 8);
   p.amplitudeRead = std::strtof(rec.substr(23, 15).c_str(), nullptr);
-}
-
-// Writes text to a temporary file beside `name` and returns the temporary file's name.
-std::string writeTemporary(const std::string& name, const std::string& text) {
-  const std::string tmp = name + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const int err = errno;
-  if (std::fclose(f) != 0 || !written) {
-    std::remove(tmp.c_str());
-    throw std::runtime_error("cannot write " + name + ": " + std::strerror(written ? errno : err));
-  }
-  return tmp;
-}
-
-void moveOver(const std::string& tmp, const std::string& name) {
-  if (std::rename(tmp.c_str(), name.c_str()) != 0) {
-    const int err = errno;
-    std::remove(tmp.c_str());
-    throw std::runtime_error("cannot replace " + name + ": " + std::strerror(err));
-  }
 }
 
 void statistics(LCAnalysis& a, const LightCurve& lc) {
@@ -218,18 +196,8 @@ LCAnalysis analyseLightCurve(const LightCurve& lc, I32 first, I32 last) {
 }
 
 void writeAnalysisFiles(const LCAnalysis& a) {
-  const std::string stdevTmp = writeTemporary("stdev.txt", a.stdevText);
-  std::string peaksTmp;
-  try {
-    peaksTmp = writeTemporary("fftpeaks.txt", a.fftpeaksText);
-  } catch (...) {
-    std::remove(stdevTmp.c_str());
-    throw;
-  }
-  moveOver(stdevTmp, "stdev.txt");
-  moveOver(peaksTmp, "fftpeaks.txt");
+  for (const auto& [name, text] : {std::pair{"stdev.txt", &a.stdevText}, std::pair{"fftpeaks.txt", &a.fftpeaksText}})
+    if (const std::string err = replaceAtomically(name, *text); !err.empty()) throw std::runtime_error(err);
 }
-
-void replaceFile(const std::string& name, const std::string& text) { moveOver(writeTemporary(name, text), name); }
 
 }  // namespace velmora

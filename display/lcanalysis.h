@@ -83,10 +83,7 @@ struct LCAnalysis {
 LCAnalysis analyseLightCurve(const LightCurve& lc, I32 first, I32 last);
 
 // Writes "stdev.txt" and "fftpeaks.txt" into the current directory, each replaced whole (a
-// failure leaves the earlier files as they were). Throws std::runtime_error naming the file.
+// failure leaves the earlier file as it was). Throws std::runtime_error naming the file.
 void writeAnalysisFiles(const LCAnalysis& a);
-
-// Replaces a file with the given text through a temporary file in the same folder.
-void replaceFile(const std::string& name, const std::string& text);
 
 }  // namespace velmora
