@@ -7,6 +7,7 @@
 #include "cli/run_common.h"
 #include "files/files.h"
 #include "files/restart_file.h"
+#include "shell/FileNameRules.h"
 #include "shell/RestartRules.h"
 
 namespace velmora::cli {
@@ -76,7 +77,10 @@ Command add(CLI::App& parent) {
     auto S = std::make_unique<Sim>();
     REINIT(*S);
     S->DATANAME = o->file;
-    RestartRules::nameFromPath(o->file, S->RUNNAME, S->RUNEXT);
+    RunFileName chosen;
+    splitRunName(o->file, chosen);  // the title's name; a longer one is cut to the name's length
+    S->RUNNAME = chosen.RUNNAME.substr(0, RUNNAME_CHARS);
+    S->RUNEXT = chosen.RUNEXT;
     const RestartRules d = dialogFor(*o, *S);
     if (const std::string p = d.problem(); !p.empty()) return usageError(kCmd, p);
     d.accept(*S);

@@ -55,7 +55,7 @@ std::optional<MouseMsg> toMessage(const QMouseEvent* e) {
 
 }  // namespace
 
-QtRunHost::QtRunHost(QMainWindow* window, GLView* view) : window_(window), view_(view) {}
+QtRunHost::QtRunHost(QMainWindow* window, GLView* view, const Sim& S) : window_(window), view_(view), S_(S) {}
 
 QtRunHost::~QtRunHost() { end(); }
 
@@ -115,7 +115,7 @@ void QtRunHost::show(const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 pause
   view_->showLive(S, NSTEPS, XANGLE, YANGLE, paused);
 }
 
-void QtRunHost::progress(I32 IPHASE, I32 IORBIT) { view_->showProgress(IPHASE, IORBIT, norbtot_); }
+void QtRunHost::progress(I32 IPHASE, I32 IORBIT) { view_->showProgress(S_, IPHASE, IORBIT); }
 
 void QtRunHost::viewSize(I32& VIEWW, I32& VIEWH) const { view_->drawingArea(VIEWW, VIEWH); }
 

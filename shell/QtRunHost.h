@@ -19,7 +19,7 @@ class QtRunHost : public QObject, public RunHost {
   Q_OBJECT
 
  public:
-  QtRunHost(QMainWindow* window, GLView* view);
+  QtRunHost(QMainWindow* window, GLView* view, const Sim& S);
   ~QtRunHost() override;
 
   // Between begin() and end() the host filters the application's input.
@@ -39,8 +39,6 @@ class QtRunHost : public QObject, public RunHost {
   bool closeRequested() const { return closeRequested_; }
   // Warnings collected during the loop (shown once it has ended).
   QStringList takeWarnings();
-  // The orbit total of the run, for the progress display.
-  void setOrbitTotal(I32 NORBTOT) { norbtot_ = NORBTOT; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,7 +51,7 @@ class QtRunHost : public QObject, public RunHost {
   bool active_ = false;
   bool closeRequested_ = false;
   bool stopSent_ = false;
-  I32 norbtot_ = 1;
+  const Sim& S_;
 };
 
 }  // namespace velmora

@@ -71,14 +71,6 @@ void RestartRules::accept(Sim& S) const {
   S.RSFLAG = RSFLAG;
 }
 
-void RestartRules::nameFromPath(const std::string& path, std::string& RUNNAME, std::string& RUNEXT) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = file.rfind('.');
-  RUNNAME = file.substr(0, dot).substr(0, 40);
-  RUNEXT = dot == std::string::npos ? std::string() : file.substr(dot + 1, 3);
-}
-
 std::string RestartRules::title(const std::string& RUNNAME) {
   return fmt::padRight(" Velmora - Current File Name:  " + RUNNAME, 100) + " ";
 }

@@ -43,9 +43,6 @@ class RestartRules {
   // OK, step 3: whether the output files need a name.
   bool needsName() const { return isTrue(RECFLAG) || isTrue(LCFLAG) || isTrue(RSFLAG); }
 
-  // The run name and extension of a chosen path: the characters between the last path
-  // separator and the extension's dot (at most 40), and the first three of the extension.
-  static void nameFromPath(const std::string& path, std::string& RUNNAME, std::string& RUNEXT);
   // The main window's title once the name is chosen (trailing blank kept).
   static std::string title(const std::string& RUNNAME);
 

@@ -18,15 +18,19 @@
 #include <QVBoxLayout>
 
 #include "core/core.h"
+#include "display/display.h"
 #include "files/datafiles.h"
+#include "files/file_error.h"
 #include "files/files.h"
+#include "files/lightcurve.h"
+#include "files/recording.h"
 #include "shell/Disksetup.h"
 #include "shell/GLView.h"
 #include "shell/HelpWindow.h"
-#include "files/lightcurve.h"
 #include "shell/InitializeOpen.h"
 #include "shell/LCSetup.h"
 #include "shell/QtRunHost.h"
+#include "shell/RestartSetup.h"
 
 namespace velmora {
 
@@ -71,8 +75,12 @@ MainWindow::MainWindow(FileDialogs* files, QWidget* parent)
   S_->CANCELLED = 0;
 
   view_ = new GLView(this);
+  view_->setStartFile(startFile_.toStdString());
   setCentralWidget(view_);
-  host_ = new QtRunHost(this, view_);
+  host_ = new QtRunHost(this, view_, *S_);
+  connect(view_, &GLView::plotFailed, this, [this](const QString& why) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"), why);
+  });
   buildMenus();
   setWindowTitle(QStringLiteral("Velmora Cataclysmic Variable Simulator"));
   move(1, 1);
@@ -112,17 +120,17 @@ void MainWindow::buildMenus() {
   };
   QMenu* style = options->addMenu(QStringLiteral("Star Style"));
   auto* styles = new QActionGroup(this);
-  choice(style, styles, QStringLiteral("&Filled"), "styleFilled", true, [this] { opts_.STARSTYLE = 1; });
-  choice(style, styles, QStringLiteral("&Wire Frame"), "styleWire", false, [this] { opts_.STARSTYLE = 2; });
-  choice(style, styles, QStringLiteral("&Point Grid"), "stylePoints", false, [this] { opts_.STARSTYLE = 3; });
+  choice(style, styles, QStringLiteral("&Filled"), "styleFilled", true, [this] { opts_.STARSTYLE = 1; applyOptions(); });
+  choice(style, styles, QStringLiteral("&Wire Frame"), "styleWire", false, [this] { opts_.STARSTYLE = 2; applyOptions(); });
+  choice(style, styles, QStringLiteral("&Point Grid"), "stylePoints", false, [this] { opts_.STARSTYLE = 3; applyOptions(); });
   QMenu* size = options->addMenu(QStringLiteral("Particle Size"));
   auto* sizes = new QActionGroup(this);
-  choice(size, sizes, QStringLiteral("Small"), "sizeSmall", true, [this] { opts_.PTSIZE = 1.0f; });
-  choice(size, sizes, QStringLiteral("Large"), "sizeLarge", false, [this] { opts_.PTSIZE = 2.0f; });
+  choice(size, sizes, QStringLiteral("Small"), "sizeSmall", true, [this] { opts_.PTSIZE = 1.0f; applyOptions(); });
+  choice(size, sizes, QStringLiteral("Large"), "sizeLarge", false, [this] { opts_.PTSIZE = 2.0f; applyOptions(); });
   QMenu* colour = options->addMenu(QStringLiteral("Particle Color"));
   auto* colours = new QActionGroup(this);
-  choice(colour, colours, QStringLiteral("Density"), "colorDensity", true, [this] { opts_.COLORMODE = 1; });
-  choice(colour, colours, QStringLiteral("Temperature"), "colorTemperature", false, [this] { opts_.COLORMODE = 2; });
+  choice(colour, colours, QStringLiteral("Density"), "colorDensity", true, [this] { opts_.COLORMODE = 1; applyOptions(); });
+  choice(colour, colours, QStringLiteral("Temperature"), "colorTemperature", false, [this] { opts_.COLORMODE = 2; applyOptions(); });
   QAction* showSim = options->addAction(QStringLiteral("&Show Simulation"));
   showSim->setObjectName(QStringLiteral("showSimulation"));
   showSim->setCheckable(true);
@@ -144,6 +152,14 @@ void MainWindow::buildMenus() {
   aboutAction->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Slash), QKeySequence(Qt::ALT | Qt::Key_Question)});
 }
 
+void MainWindow::applyOptions() {
+  ViewOptions o;
+  o.STARSTYLE = opts_.STARSTYLE;
+  o.PTSIZE = opts_.PTSIZE;
+  o.COLORMODE = opts_.COLORMODE;
+  view_->setOptions(o);
+}
+
 // Runs a step loop or playback inside the command that started it: the host takes the
 // drawing area's mouse messages and swallows all other input until the loop returns.
 void MainWindow::runLoop(const std::function<void()>& loop) {
@@ -151,6 +167,10 @@ void MainWindow::runLoop(const std::function<void()>& loop) {
   host_->begin();
   try {
     loop();
+  } catch (const FileError& e) {
+    host_->end();
+    QMessageBox::critical(this, QStringLiteral("Velmora"),
+                          QStringLiteral("This file cannot be used: %1").arg(QString::fromStdString(e.what())));
   } catch (const RunError& e) {
     host_->end();
     QMessageBox::critical(this, QStringLiteral("Velmora"),
@@ -166,11 +186,12 @@ void MainWindow::runLoop(const std::function<void()>& loop) {
 
 void MainWindow::newDisk() {
   REINIT(*S_);
+  view_->resetProjection();
   view_->setContent(GLView::Content::Title);
   DiskSetupDialog dialog(*S_, resPos_, *files_, this);
   centreOver(&dialog, this);
   dialog.exec();
-  view_->skipNextPaint();
+  view_->keepPicture();
   if (!dialog.runRequested()) {
     view_->forceTitle();
     view_->update();
@@ -178,16 +199,82 @@ void MainWindow::newDisk() {
   }
   const RunParameters& p = dialog.parameters();
   S_->SHOWSIM = opts_.SHOWSIM ? TRUE4 : FALSE4;
-  host_->setOrbitTotal(S_->NORBTOT);
   runLoop([&] { DISKSUB(*S_, *host_, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1); });
 }
 
 void MainWindow::openRecorded() {
-  QMessageBox::information(this, QStringLiteral("Velmora"), QStringLiteral("Playback is not available yet."));
+  view_->setContent(GLView::Content::Title);
+  view_->keepPicture();
+  view_->resetProjection();
+  REINIT(*S_);
+  int code = 0;
+  const QString path = files_->open(this, code);
+  RunFileName chosen;
+  if (path.isEmpty() || !acceptChosenFile(this, path, chosen)) {
+    if (path.isEmpty()) COMDLGER(code);
+    view_->showTitle();
+    return;
+  }
+  S_->RUNNAME = chosen.RUNNAME;
+  S_->RUNEXT = chosen.RUNEXT;
+  S_->DATANAME = QFileInfo(path).absoluteFilePath().toStdString();
+  const std::string title = " Velmora   Current File Name:  " + S_->RUNNAME;
+  setWindowTitle(QString::fromStdString(title + " "));
+
+  std::unique_ptr<RecordingReader> reader;
+  try {
+    reader = std::make_unique<RecordingReader>(S_->DATANAME);
+  } catch (const FileError& e) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"), QString::fromStdString(e.what()));
+    view_->showTitle();
+    return;
+  }
+  S_->NORBTOT = reader->NORBTOT();
+  S_->FRAMESTEP = reader->FRAMESTEP();
+  S_->RECSTART = reader->RECSTART();
+
+  PlaybackEnd end;
+  runLoop([&] {
+    end = PLAYBACK(*reader, *host_, opts_.LOOPPLAY, title, pbMouse_,
+                   [&](const RecordedFrame& F, const RecordingReader& R, I32 XA, I32 YA, I32 counter, I32 paused) {
+                     const PlaybackInfo info{R.FRAMESTEP(), R.RECSTART(), R.NORBTOT()};
+                     view_->showFrame(playbackFrame(F), info, XA, YA, counter, paused, *host_);
+                   });
+  });
+  if (!end.problem.empty())
+    QMessageBox::warning(this, QStringLiteral("Velmora"),
+                         QStringLiteral("The playback ended at a damaged frame: %1").arg(QString::fromStdString(end.problem)));
+  if (isVisible()) view_->showTitle();
 }
 
 void MainWindow::openRestart() {
-  QMessageBox::information(this, QStringLiteral("Velmora"), QStringLiteral("Restarts are not available yet."));
+  view_->resetProjection();
+  view_->setContent(GLView::Content::Title);
+  REINIT(*S_);
+  view_->keepPicture();
+  int code = 0;
+  const QString path = files_->open(this, code);
+  RunFileName chosen;
+  if (path.isEmpty()) {
+    COMDLGER(code);
+    return;
+  }
+  if (!acceptChosenFile(this, path, chosen)) return;
+  S_->RUNNAME = chosen.RUNNAME;
+  S_->RUNEXT = chosen.RUNEXT;
+  S_->DATANAME = QFileInfo(path).absoluteFilePath().toStdString();
+  setWindowTitle(QStringLiteral(" Velmora   Current File Name:  %1 ").arg(QString::fromStdString(S_->RUNNAME)));
+
+  RestartSetupDialog dialog(*S_, *files_, this);
+  centreOver(&dialog, this);
+  if (dialog.exec() != QDialog::Accepted) {
+    view_->forceTitle();
+    view_->update();
+    return;
+  }
+  S_->SHOWSIM = opts_.SHOWSIM ? TRUE4 : FALSE4;
+  runLoop([&] { RESTART(*S_, *host_); });
+  view_->keepPicture();
 }
 
 void MainWindow::openLightCurve() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/state.h"
+#include "shell/playback.h"
 
 class QAction;
 class QActionGroup;
@@ -60,6 +61,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildMenus();
+  void applyOptions();
   void runLoop(const std::function<void()>& loop);
   bool helpAvailable(QWidget* owner);
 
@@ -71,6 +73,7 @@ class MainWindow : public QMainWindow {
   HelpWindow* help_ = nullptr;
   DisplayOptions opts_;
   int resPos_ = 0;  // the Disk Setup resolution slider's last reported position
+  PlaybackMouse pbMouse_;  // the playback's own angles and mouse positions
   bool busy_ = false;
   QString progDir_, startFile_, helpFile_;
 };

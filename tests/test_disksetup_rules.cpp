@@ -158,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NameCase{"/home/a/runs/demo.vlm", "/home/a/runs", "demo", "vlm", true},
                       NameCase{"/home/a/runs/demo_lc.vlm", "/home/a/runs", "demo_lc", "vlm", true},
                       NameCase{"/x.y/demo", "/x.y", "demo", "", true},
-                      NameCase{"/a/b.c.data", "/a", "b.c", "dat", true}, NameCase{"/demo.vlm", "/", "demo", "vlm", true},
+                      NameCase{"/a/b.c.data", "/a", "b.c", "dat", true},
+                      NameCase{"/home/me/runs/disk.one_rs.vlm", "/home/me/runs", "disk.one_rs", "vlm", true}, NameCase{"/demo.vlm", "/", "demo", "vlm", true},
                       NameCase{"/a/.vlm", "", "", "", false},
                       NameCase{"/a/12345678901234567890123456789012345678901.vlm", "", "", "", false}),
     [](const auto& tc) { return test::caseName(tc.param.path); });

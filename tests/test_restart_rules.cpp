@@ -91,14 +91,7 @@ TEST_P(RestartRuleProblems, NamesTheFieldAndRange) {
 INSTANTIATE_TEST_SUITE_P(RestartRules, RestartRuleProblems, ::testing::ValuesIn(kProblems),
                          [](const auto& tc) { return std::string(tc.param.label); });
 
-TEST(RestartRules, NameAndTitle) {
-  std::string name, ext;
-  RestartRules::nameFromPath("/home/me/runs/disk.one_rs.vlm", name, ext);
-  EXPECT_EQ(name, "disk.one_rs");
-  EXPECT_EQ(ext, "vlm");
-  RestartRules::nameFromPath("C:\\runs\\plain", name, ext);
-  EXPECT_EQ(name, "plain");
-  EXPECT_EQ(ext, "");
+TEST(RestartRules, Title) {
   const std::string t = RestartRules::title("disk");
   EXPECT_EQ(t.size(), 101u);
   EXPECT_EQ(t.substr(0, 35), " Velmora - Current File Name:  disk");

@@ -1,6 +1,7 @@
 // The desktop program under a virtual display: menus, the Disk Setup dialog, a run driven
 // by mouse clicks, help and About. Screenshots go to the build folder for a person to look at.
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSurfaceFormat>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -16,6 +18,9 @@
 #include <functional>
 
 #include "files/fortran_format.h"
+#include "core/core.h"
+#include "files/files.h"
+#include "shell/DiskSetupRules.h"
 #include "shell/Disksetup.h"
 #include "shell/GLView.h"
 #include "shell/HelpWindow.h"
@@ -45,8 +50,43 @@ class ScriptedFiles : public FileDialogs {
 void screenshot(QWidget* w, const QString& name) {
   QDir().mkpath(QStringLiteral(VELMORA_SCREENSHOT_DIR));
   const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1.png").arg(name);
-  if (auto* gl = qobject_cast<QOpenGLWidget*>(w)) gl->grabFramebuffer().save(path);
-  else w->grab().save(path);
+  if (auto* gl = qobject_cast<QOpenGLWidget*>(w)) {
+    gl->grabFramebuffer().save(path);
+  } else if (auto* main = qobject_cast<MainWindow*>(w)) {
+    // The window with its drawing area as shown on screen (a widget grab leaves it transparent).
+    QPixmap shot = main->grab();
+    QPainter p(&shot);
+    p.drawImage(main->view()->mapTo(main, QPoint(0, 0)), main->view()->grabFramebuffer());
+    p.end();
+    shot.save(path);
+  } else {
+    w->grab().save(path);
+  }
+}
+
+// A new run of a few particles written into the current directory: its recording (a frame
+// every 7 phases) and/or its restart file after each orbit.
+void makeRun(const char* name, int orbits, bool record, bool restarts) {
+  auto S = std::make_unique<Sim>();
+  struct Quiet : RunHost {
+    std::optional<MouseMsg> takeMessage() override { return std::nullopt; }
+    void setTitle(const std::string&) override {}
+    void sleepMs(int) override {}
+    void show(const Sim&, I32, I32, I32, I32) override {}
+    void progress(I32, I32) override {}
+    void viewSize(I32& w, I32& h) const override { w = h = 600; }
+    void warn(const std::string&) override {}
+  } host;
+  DiskSetupRules d;
+  d.orbits = orbits;
+  d.particlesChanged(60);
+  RunParameters p = d.runParameters();
+  p.FRAMESTEP = 7;
+  p.RSEVERY = 1;
+  REINIT(*S);
+  S->RUNNAME = name;
+  prepareRun(*S, p, record, false, restarts);
+  DISKSUB(*S, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, 50, 1);
 }
 
 // Runs fn once the next modal widget is up (dialogs run their own event loop).
@@ -322,6 +362,70 @@ class ShellTest : public QObject {
     w.openLightCurve();
     QCOMPARE(caption, QStringLiteral("Cannot Open This Dialog"));
     QVERIFY(text.startsWith(QStringLiteral("The buffer for a filename is too small.")));
+  }
+
+  void playRecordingToItsEnd() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("demo", 1, true, false);
+    ScriptedFiles files;
+    files.answers << QDir(dir.path()).filePath(QStringLiteral("demo.vlm"));
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.action(QStringLiteral("loopPlayback"))->trigger();  // play once
+    QTimer::singleShot(600, [&] { screenshot(&w, QStringLiteral("playback")); });
+    w.openRecorded();
+    QCOMPARE(w.sim().NORBTOT, 1);
+    QCOMPARE(w.sim().FRAMESTEP, 7);
+    QVERIFY(w.windowTitle().startsWith(QStringLiteral(" Velmora   Current File Name:  demo")));
+    QVERIFY(!w.busy());
+    screenshot(&w, QStringLiteral("after-playback"));
+  }
+
+  void restartFromTheDialog() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("first", 1, false, true);
+    ScriptedFiles files;
+    files.answers << QDir(dir.path()).filePath(QStringLiteral("first_rs.vlm"))
+                  << QDir(dir.path()).filePath(QStringLiteral("cont.vlm"));
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    bool seen = false;
+    whenModal([&](QWidget* d) {
+      seen = true;
+      QCOMPARE(d->windowTitle(), QStringLiteral("Restart Control"));
+      QCOMPARE(boxText(d, "orbitsBox"), QStringLiteral("1"));
+      QTest::mouseClick(d->findChild<QCheckBox*>(QStringLiteral("lcCheck")), Qt::LeftButton);
+      d->findChild<QSlider*>(QStringLiteral("resSlider"))->setValue(6);
+      screenshot(d, QStringLiteral("restart-control"));
+      clickButton(d, "okButton");
+    });
+    w.openRestart();
+    QVERIFY(seen);
+    QCOMPARE(w.sim().ORB0, 1);
+    QCOMPARE(w.sim().IORBIT, 2);
+    QCOMPARE(w.sim().FRAMESTEP, 6);
+    QCOMPARE(w.windowTitle(), QStringLiteral(" Velmora - Current File Name:  cont "));
+    QVERIFY(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("cont_lc.vlm"))));
+    screenshot(&w, QStringLiteral("after-restart"));
+  }
+
+  void restartCancelled() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("second", 1, false, true);
+    ScriptedFiles files;
+    files.answers << QDir(dir.path()).filePath(QStringLiteral("second_rs.vlm"));
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    whenModal([&](QWidget* d) { clickButton(d, "cancelButton"); });
+    w.openRestart();
+    QCOMPARE(w.sim().CANCELLED, 1);
+    QCOMPARE(w.sim().IORBIT, 0);
   }
 
   void helpAndAbout() {
