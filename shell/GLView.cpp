@@ -58,10 +58,17 @@ void GLView::resetProjection() {
   doneCurrent();
 }
 
+// Frames of a run come faster than the screen takes them, and Qt drops repaints it cannot
+// show; so a frame is drawn straight into the widget's frame buffer, and Qt shows the newest
+// picture whenever it composes the window.
 void GLView::drawNow(const std::function<void()>& draw) {
-  pending_ = draw;
-  repaint();
-  pending_ = nullptr;
+  if (!view_) return;  // not shown yet: nothing to draw into
+  makeCurrent();
+  glViewport(0, 0, view_->viewW(), view_->viewH());
+  draw();
+  glFlush();
+  doneCurrent();
+  update();
 }
 
 void GLView::showLive(const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 paused) {
@@ -90,10 +97,6 @@ void GLView::paintGL() {
   // Qt sets the viewport to the whole widget before every paint; the views expect the
   // drawing area's.
   glViewport(0, 0, view_->viewW(), view_->viewH());
-  if (pending_) {
-    pending_();
-    return;
-  }
   if (loopActive_) return;
   paintContent();
 }

@@ -71,14 +71,13 @@ class GLView : public QOpenGLWidget {
   void paintGL() override;
 
  private:
-  // A drawing call made from outside a paint event: run now through repaint().
+  // A drawing call made from outside a paint event.
   void drawNow(const std::function<void()>& draw);
   void paintContent();
 
   std::unique_ptr<View> view_;
   ViewOptions options_;
   std::string startFile_;
-  std::function<void()> pending_;
   Content content_ = Content::Title;
   bool keepPicture_ = false;
   bool resized_ = true;  // a new frame buffer holds no picture yet

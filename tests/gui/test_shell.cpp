@@ -273,6 +273,29 @@ class ShellTest : public QObject {
     QVERIFY(!w.busy());
   }
 
+  void progressDisplayWhenNotShown() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.action(QStringLiteral("showSimulation"))->trigger();
+    whenModal([&](QWidget* d) {
+      typeInto(d, "orbitsBox", QStringLiteral("1"));
+      typeInto(d, "particlesBox", QStringLiteral("50"));
+      clickButton(d, "runButton");
+    });
+    w.newDisk();
+    QCOMPARE(w.sim().IORBIT, 1);
+    // The last display of the run: 100 percent, which needs six characters, shows asterisks.
+    const QImage shot = w.view()->grabFramebuffer();
+    screenshot(&w, QStringLiteral("progress"));
+    bool white = false;
+    for (int y = 0; y < shot.height() && !white; ++y)
+      for (int x = 0; x < shot.width() && !white; ++x) white = shot.pixelColor(x, y) == QColor(Qt::white);
+    QVERIFY(white);
+  }
+
   void closingDuringARunStopsIt() {
     auto* w = new MainWindow;
     w->setAttribute(Qt::WA_DeleteOnClose, false);
