@@ -18,6 +18,17 @@ void printSummary(const Sim& S, const HeadlessHost& H) {
   if (S.ORB0 != 0) std::printf("  continued from orbit %d to orbit %d\n", S.ORB0, S.IORBIT);
   std::printf("  particles in use %d\n", S.NPART);
   std::printf("  removed: %d accreted, %d escaped, %d returned to the secondary\n", S.NACC, S.NESC, S.NLOST);
+  if (S.NPART > 0) {
+    float lo = S.RHO(1), hi = S.RHO(1);
+    for (int i = 2; i <= S.NPART; ++i) {
+      if (S.RHO(i) < lo) lo = S.RHO(i);
+      if (S.RHO(i) > hi) hi = S.RHO(i);
+    }
+    std::printf("  density %.3f to %.3f\n", double(lo), double(hi));
+    std::printf("  particles per level (1 to %d):", int(S.NLEVELS));
+    for (int L = 1; L <= S.NLEVELS; ++L) std::printf(" %d", int(S.NLEV(L)));
+    std::printf("\n");
+  }
   std::printf("  wall time %.1f s\n", H.elapsedSeconds());
 }
 

@@ -1,17 +1,12 @@
-// ENERGY: completing particles back into their level lists (the energy equation comes with the gas passes).
+// ENERGY and EULER: the internal energy of the particles completing a step at an
+// intermediate sub-step, and their return to the level lists.
 #include "core/core.h"
+#include "core/hydro.h"
 
 namespace velmora {
 
-void ENERGY(Sim& S) {
-  for (int n = 1; n <= S.NTMP; ++n) {
-    const int i = S.TMPLIST(n);
-    const int L = S.LEVEL(i);
-    S.NLEV(L) = static_cast<I16>(S.NLEV(L) + 1);
-    S.LEVLIST(S.NLEV(L), L) = static_cast<I16>(i);
-  }
-}
+void ENERGY(Sim& S) { energyPass(S, &EULER); }
 
-void EULER(Sim&, I32, float&) {}
+void EULER(Sim& S, I32 i, float& D) { eulerStep<Nb::Active>(S, i, D); }
 
 }  // namespace velmora

@@ -1,10 +1,12 @@
-// ENERGYALL: completing particles back into their level lists at the end of a phase.
+// ENERGYALL and EULERALL: the internal energy of every particle at the last sub-step of a
+// phase, and their return to the level lists.
 #include "core/core.h"
+#include "core/hydro.h"
 
 namespace velmora {
 
-void ENERGYALL(Sim& S) { ENERGY(S); }
+void ENERGYALL(Sim& S) { energyPass(S, &EULERALL); }
 
-void EULERALL(Sim&, I32, float&) {}
+void EULERALL(Sim& S, I32 i, float& D) { eulerStep<Nb::All>(S, i, D); }
 
 }  // namespace velmora

@@ -1,4 +1,5 @@
-// FLUID2: the active levels' step at an intermediate sub-step (gravity only until the gas passes exist).
+// FLUID2: the step of the active levels (1..NACT) at an intermediate sub-step: densities,
+// level-weighted forces from the active neighbours, kicks and step estimates.
 #include "core/core.h"
 #include "core/hydro.h"
 
@@ -6,12 +7,8 @@ namespace velmora {
 
 void FLUID2(Sim& S) {
   for (int L = 1; L <= S.NACT; ++L)
-    for (int n = 1; n <= S.NLEV(L); ++n) {
-      const int i = S.LEVLIST(n, L);
-      S.AHX(i) = S.AHY(i) = S.AHZ(i) = 0.0f;
-      kickParticle(S, i, S.DTHLEV(L), S.DTLEV(L));
-      S.DTREQ(i) = stepLimit(S, i, 0.0f);
-    }
+    for (int m = 1; m <= S.NLEV(L); ++m) densityOf(S, S.LEVLIST(m, L));
+  forcePass<Nb::Active>(S);
 }
 
 }  // namespace velmora

@@ -1,8 +1,13 @@
-// FLUID2ALL: every level's step at the last sub-step of a phase (gravity only until the gas passes exist).
+// FLUID2ALL: every particle's step at the last sub-step of a phase: densities of all
+// particles, level-weighted forces from every neighbour, kicks and step estimates.
 #include "core/core.h"
+#include "core/hydro.h"
 
 namespace velmora {
 
-void FLUID2ALL(Sim& S) { FLUID2(S); }
+void FLUID2ALL(Sim& S) {
+  for (int i = 1; i <= S.NPART; ++i) densityOf(S, i);
+  forcePass<Nb::All>(S);
+}
 
 }  // namespace velmora

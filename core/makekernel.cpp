@@ -27,7 +27,7 @@ void MAKEKERNEL(Sim& S) {
     }
     S.WTAB(k) = static_cast<float>(w);
     S.DWTAB(k) = static_cast<float>(dw);
-    S.VISTAB(k) = static_cast<float>(X{-2} / (h * (q * q + X{0.01})));
+    S.VISTAB(k) = static_cast<float>(X{-2} / (h * (q * q + X{0.01L})));
   }
   S.WTAB(NKERN) = 0.0f;
   S.DWTAB(NKERN) = 0.0f;

@@ -1,10 +1,10 @@
-// SORT: neighbour lists of the active particles (gas interactions not yet built: lists hold the particle only).
+// SORT: neighbour lists of the active particles (LEVEL <= NACT), inactive neighbours included;
+// every other particle's list is left empty (NNB = 1).
 #include "core/core.h"
+#include "core/search.h"
 
 namespace velmora {
 
-void SORT(Sim& S) {
-  for (int i = 1; i <= S.NPART; ++i) S.NNB(i) = 1;
-}
+void SORT(Sim& S) { search::Sweep<false>(S).run(); }
 
 }  // namespace velmora

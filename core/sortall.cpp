@@ -1,10 +1,9 @@
-// SORTALL: neighbour lists of every particle (gas interactions not yet built: lists hold the particle only).
+// SORTALL: complete neighbour lists of every particle.
 #include "core/core.h"
+#include "core/search.h"
 
 namespace velmora {
 
-void SORTALL(Sim& S) {
-  for (int i = 1; i <= S.NPART; ++i) S.NNB(i) = 1;
-}
+void SORTALL(Sim& S) { search::Sweep<true>(S).run(); }
 
 }  // namespace velmora

@@ -1,0 +1,281 @@
+// The sweep shared by SORTALL and SORT: z slabs of thickness 2h swept upward with a
+// window of two slabs of 100 x 100 cells, each pair of particles in the same or in
+// adjacent cells examined once, and the capacity checks of the tables it fills.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/state.h"
+
+namespace velmora::search {
+
+// Kernel-table index of a pair at squared distance d2: nearest integer of r * TABSCL,
+// halves away from zero, plus one. r * TABSCL is not negative, and the fraction
+// v - trunc(v) of a float is exact, so the comparison decides the rounding exactly.
+inline int kernelIndex(float d2, float TABSCL) {
+  const float v = std::sqrt(d2) * TABSCL;
+  const int t = static_cast<int>(v);
+  return t + (v - static_cast<float>(t) >= 0.5f ? 1 : 0) + 1;
+}
+
+[[noreturn]] inline void cellFull(const Sim& S, int p) {
+  char buf[320];
+  std::snprintf(buf, sizeof buf,
+                "particle %d is the %dth in one cell of the neighbour grid, which holds at most %d "
+                "(the gas is too dense for h = %.4f): choose a smaller smoothing length or fewer particles",
+                p, MAXINCELL + 1, MAXINCELL, static_cast<double>(S.HSPH));
+  throw RunError(buf);
+}
+
+[[noreturn]] inline void listFull(const Sim& S, int p) {
+  char buf[320];
+  std::snprintf(buf, sizeof buf,
+                "particle %d has more than %d neighbours; a neighbour list holds %d entries including the "
+                "particle itself (the gas is too dense for h = %.4f): choose a smaller smoothing length or "
+                "fewer particles",
+                p, MAXNB - 1, MAXNB, static_cast<double>(S.HSPH));
+  throw RunError(buf);
+}
+
+[[noreturn]] inline void outsideGrid(const Sim& S, int p) {
+  const float x = S.X(p), y = S.Y(p), z = S.Z(p);
+  char buf[400];
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+    std::snprintf(buf, sizeof buf,
+                  "particle %d has no finite position (x %g, y %g, z %g) and cannot be placed in the neighbour "
+                  "grid: the gas became unstable; choose a smaller smoothing length or fewer particles",
+                  p, static_cast<double>(x), static_cast<double>(y), static_cast<double>(z));
+  } else {
+    std::snprintf(buf, sizeof buf,
+                  "particle %d at x %.5f, y %.5f, z %.5f is outside the neighbour grid, which reaches %.4f "
+                  "(100h) from the primary in x and y and %.4f (40h) from the orbital plane in z: choose a "
+                  "larger smoothing length to widen the grid",
+                  p, static_cast<double>(x), static_cast<double>(y), static_cast<double>(z),
+                  static_cast<double>(S.XYOFF), static_cast<double>(40.0f * S.HSPH));
+  }
+  throw RunError(buf);
+}
+
+// Candidate particles of the cell being processed: the cell's own particles followed by
+// those of its forward cells, with their positions gathered for the distance loop. A
+// particle at place l of its cell is tested against places l+1 .. n - 1 in this order,
+// which is the order of the cell's later particles and then of TMPLIST.
+struct Candidates {
+  static constexpr int CAP = 14 * MAXINCELL;
+  int n = 0;
+  I16 idx[CAP];
+  float x[CAP], y[CAP], z[CAP];
+  unsigned char act[CAP];  // 1 for an active particle (every particle in the full search)
+  int hit[CAP];            // places of the pairs within the cut-off of the current particle
+  float hitd2[CAP];
+};
+
+// ALL: the full search (every particle active). Otherwise only the particles with
+// LEVEL <= NACT are active: they get complete lists, the others keep NNB = 1.
+template <bool ALL>
+class Sweep {
+ public:
+  explicit Sweep(Sim& S) : S_(S) {}
+
+  void run() {
+    Sim& S = S_;
+    XO_ = S.TWOH + S.XYOFF - S.XPRIM;
+    YO_ = S.TWOH + S.XYOFF - S.YPRIM;
+
+    // 1. Particles into slabs, lists emptied.
+    S.SLABCNT.fill(0);
+    for (int i = 1; i <= S.NPART; ++i) {
+      const int s = slabOf(i);
+      S.SLABCNT(s) = static_cast<I16>(S.SLABCNT(s) + 1);
+      S.SLABPART(S.SLABCNT(s), s) = static_cast<I16>(i);
+      S.NNB(i) = 1;
+    }
+
+    // 2. An empty window.
+    S.CELLCNT.fill(0);
+    S.NTMP = 0;
+    int nocc2 = 0;  // plane-2 entries of OCCLIST, after entry NTMP
+
+    // 3. Slabs upward.
+    for (int s = 2; s <= NSLABS - 1; ++s) {
+      if (S.SLABCNT(s) == 0) continue;
+      if (S.SLABCNT(s - 1) > 0) {
+        // Slab s was binned into plane 2 with slab s - 1: move it down.
+        const int base = S.NTMP;
+        S.NTMP = 0;
+        for (int e = 1; e <= nocc2; ++e) {
+          const int c2 = S.OCCLIST(base + e);
+          const int c1 = c2 - NCELLS;
+          S.NTMP = static_cast<I16>(S.NTMP + 1);
+          S.OCCLIST(S.NTMP) = static_cast<I16>(c1);
+          const int cnt = S.CELLCNT(c2);
+          const I16* from = S.CELLPART.col(c2);
+          I16* to = S.CELLPART.col(c1);
+          for (int l = 0; l < cnt; ++l) to[l] = from[l];
+          S.CELLCNT(c1) = static_cast<I16>(cnt);
+          S.CELLCNT(c2) = 0;
+        }
+      } else {
+        bin(s, 0);
+        S.NTMP = static_cast<I16>(occupied(0, 1));
+      }
+      nocc2 = 0;
+      if (S.SLABCNT(s + 1) > 0) {
+        bin(s + 1, NCELLS);
+        nocc2 = occupied(NCELLS, S.NTMP + 1);
+      }
+      for (int e = 1; e <= S.NTMP; ++e) {
+        const int c = S.OCCLIST(e);
+        cell(c);
+        S.CELLCNT(c) = 0;
+      }
+    }
+  }
+
+ private:
+  static constexpr int WORDS = (NCELLS + 63) / 64;
+  Sim& S_;
+  float XO_ = 0, YO_ = 0;
+  std::uint64_t occ_[WORDS] = {};  // occupied cells of the plane being binned
+  Candidates C_;
+
+  // Slab of particle i; only slabs 2..41 are swept.
+  int slabOf(int i) const {
+    const float t = (S_.Z(i) + S_.ZOFF) * S_.TWOHINV;
+    if (!(t >= 2.0f && t < static_cast<float>(NSLABS))) outsideGrid(S_, i);  // slab 2..41
+    return static_cast<int>(t);
+  }
+
+  // Cell 1..10000 of particle i in the x-y grid centred on the primary.
+  int cellOf(int i) const {
+    const float tx = (S_.X(i) + XO_) * S_.TWOHINV;
+    const float ty = (S_.Y(i) + YO_) * S_.TWOHINV;
+    const float hi = static_cast<float>(NGRID + 1);
+    if (!(tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi)) outsideGrid(S_, i);
+    const int ix = static_cast<int>(tx), iy = static_cast<int>(ty);
+    return (iy - 1) * NGRID + ix;
+  }
+
+  // The occupied cells of the plane just binned, in increasing order, into OCCLIST from
+  // entry `first` on; returns their number. A bit per cell, set when the cell receives its
+  // first particle, spares a scan of every cell of the plane.
+  int occupied(int plane, int first) {
+    int n = 0;
+    for (int w = 0; w < WORDS; ++w) {
+      std::uint64_t bits = occ_[w];
+      occ_[w] = 0;
+      while (bits != 0) {
+        const int c = w * 64 + std::countr_zero(bits) + 1 + plane;
+        bits &= bits - 1;
+        S_.OCCLIST(first + n) = static_cast<I16>(c);
+        ++n;
+      }
+    }
+    return n;
+  }
+
+  // The particles of slab s, in order, into the cells of one plane of the window.
+  void bin(int s, int plane) {
+    Sim& S = S_;
+    const int n = S.SLABCNT(s);
+    const I16* part = S.SLABPART.col(s);
+    for (int m = 0; m < n; ++m) {
+      const int i = part[m];
+      const int c0 = cellOf(i) - 1;
+      const int c = c0 + 1 + plane;
+      const int cnt = S.CELLCNT(c);
+      if (cnt >= MAXINCELL) cellFull(S, i);
+      occ_[c0 / 64] |= std::uint64_t{1} << (c0 % 64);
+      S.CELLPART(cnt + 1, c) = static_cast<I16>(i);
+      S.CELLCNT(c) = static_cast<I16>(cnt + 1);
+    }
+  }
+
+  bool active(int i) const {
+    if constexpr (ALL) return true;
+    else return S_.LEVEL(i) <= S_.NACT;
+  }
+
+  void append(int cnt, const I16* part) {
+    for (int l = 0; l < cnt; ++l) {
+      const int q = part[l];
+      C_.idx[C_.n] = static_cast<I16>(q);
+      C_.x[C_.n] = S_.X(q);
+      C_.y[C_.n] = S_.Y(q);
+      C_.z[C_.n] = S_.Z(q);
+      C_.act[C_.n] = active(q) ? 1 : 0;
+      ++C_.n;
+    }
+  }
+
+  void add(int p, int q, int k) {
+    Sim& S = S_;
+    const int n = S.NNB(p);
+    if (n >= MAXNB) listFull(S, p);
+    S.NBLIST(n + 1, p) = static_cast<I16>(q);
+    S.NBKIDX(n + 1, p) = static_cast<I16>(k);
+    S.NNB(p) = static_cast<I16>(n + 1);
+  }
+
+  // Every pair of an occupied plane-1 cell c with its later particles and its forward cells.
+  void cell(int c) {
+    Sim& S = S_;
+    const int own = S.CELLCNT(c);
+    C_.n = 0;
+    append(own, S.CELLPART.col(c));
+    // TMPLIST holds the candidates of the forward cells, in FWDCELL order.
+    const int nf = S.NFWD(c);
+    for (int f = 1; f <= nf; ++f) {
+      const int cf = S.FWDCELL(f, c);
+      append(S.CELLCNT(cf), S.CELLPART.col(cf));
+    }
+    for (int m = own; m < C_.n; ++m) S.TMPLIST(m - own + 1) = C_.idx[m];
+
+    const float cut = S.CUTSQ, scl = S.TABSCL;
+    for (int l = 0; l < own; ++l) {
+      const int p = C_.idx[l];
+      const bool pAct = C_.act[l] != 0;
+      const float px = C_.x[l], py = C_.y[l], pz = C_.z[l];
+      // Places of the pairs within the cut-off, in order; for an inactive particle only
+      // its active candidates count.
+      int nh = 0;
+      if (ALL || pAct) {
+        for (int m = l + 1; m < C_.n; ++m) {
+          const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
+          const float d2 = dx * dx + dy * dy + dz * dz;
+          C_.hit[nh] = m;
+          C_.hitd2[nh] = d2;
+          nh += d2 < cut ? 1 : 0;
+        }
+      } else {
+        for (int m = l + 1; m < C_.n; ++m) {
+          const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
+          const float d2 = dx * dx + dy * dy + dz * dz;
+          C_.hit[nh] = m;
+          C_.hitd2[nh] = d2;
+          nh += (d2 < cut ? 1 : 0) & C_.act[m];
+        }
+      }
+      for (int h = 0; h < nh; ++h) {
+        const int m = C_.hit[h];
+        const int q = C_.idx[m];
+        const int k = kernelIndex(C_.hitd2[h], scl);
+        if (ALL) {
+          add(p, q, k);
+          add(q, p, k);
+        } else if (pAct) {
+          add(p, q, k);
+          if (C_.act[m]) add(q, p, k);
+        } else {
+          add(q, p, k);
+        }
+      }
+    }
+  }
+};
+
+}  // namespace velmora::search
