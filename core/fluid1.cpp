@@ -12,10 +12,12 @@ void FLUID1(Sim& S) {
   for (int m = 1; m <= n; ++m) densityOf(S, S.LEVLIST(m, 1));
 
   // 2. Forces from the level-1 neighbours only, each particle kicked at once.
+  for (int m = 1; m <= n; ++m) packGas(S, S.LEVLIST(m, 1));
   for (int m = 1; m <= n; ++m) {
     const int i = S.LEVLIST(m, 1);
     hydroForce<Nb::Level1, false>(S, i, 1);
     kickParticle(S, i, S.DT1H, S.DT1);
+    packGas(S, i);
   }
 
   // 3. Internal energy: the work of the hydrodynamic force on the drift velocity; where that

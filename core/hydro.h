@@ -3,6 +3,12 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 
 #include "core/state.h"
 
@@ -62,34 +68,157 @@ struct LevelWeights {
 };
 inline constexpr LevelWeights LEVELWEIGHT{};
 
+// Copies what the pair terms read of particle i into its packed record.
+inline void packGas(Sim& S, int i) {
+  S.GASPT(i) = GasPoint{S.X(i), S.Y(i), S.Z(i), S.VX(i), S.VY(i), S.VZ(i), S.CS(i), S.PRHO2(i)};
+}
+
+// Whether particle p of a list counts in the sum of the filter W.
+template <Nb W>
+inline bool countsIn(const I16* LEV, int p, int NACT) {
+  if constexpr (W == Nb::Level1) return LEV[p] == 1;
+  else if constexpr (W == Nb::Active) return LEV[p] <= NACT;
+  else return true;
+}
+
 // Hydrodynamic acceleration of particle i of level L from the neighbours that W takes, each
-// pair weighted by the levels when `weighted`. Returns MUMAX, the largest viscosity strength
-// of an approaching pair.
+// pair weighted by the levels when `weighted`; sets AH of i and returns MUMAX, the largest
+// viscosity strength of an approaching pair. Reads the neighbours from their packed records
+// (GASPT), which the caller keeps current. Per pair:
+//   vr = (v_i - v_p) . (r_i - r_p)
+//   f  = ((BETA mu + ALPHA) mu + 1) DWTAB(k) (PRHO2_i + PRHO2_p),  mu = vr VISTAB(k) / (CS_i + CS_p),
+//        when vr < 0, else (PRHO2_i + PRHO2_p) DWTAB(k); times the level weight;
+//   AH_i += (r_p - r_i) f, in list order.
+// Four pairs are worked out side by side, each with exactly the single-precision operations
+// above, and their contributions are then added one by one in list order; a pair the filter
+// skips contributes nothing (its factor is +0, and the sums, which start at +0, are never -0,
+// so adding it changes no bit). The largest mu does not depend on the order it is taken in.
 template <Nb W, bool weighted>
 inline float hydroForce(Sim& S, int i, int L) {
-  float ahx = 0.0f, ahy = 0.0f, ahz = 0.0f, mumax = 0.0f;
+  const GasPoint* P = S.GASPT.data() - 1;  // P[p] is particle p
+  const I16* LEV = S.LEVEL.data() - 1;
+  const float* DW = S.DWTAB.data() - 1;
+  const float* VIS = S.VISTAB.data() - 1;
+  const float* wrow = LEVELWEIGHT.w[L];
+  const int NACT = S.NACT;
   const int n = S.NNB(i);
   const I16* nb = S.NBLIST.col(i);
   const I16* kk = S.NBKIDX.col(i);
-  const float xi = S.X(i), yi = S.Y(i), zi = S.Z(i);
+  const GasPoint me = P[i];
+  float ahx = 0.0f, ahy = 0.0f, ahz = 0.0f, mumax = 0.0f;
+#if defined(__SSE2__)
+  const __m128 Xi = _mm_set1_ps(me.x), Yi = _mm_set1_ps(me.y), Zi = _mm_set1_ps(me.z);
+  const __m128 VXi = _mm_set1_ps(me.vx), VYi = _mm_set1_ps(me.vy), VZi = _mm_set1_ps(me.vz);
+  const __m128 CSi = _mm_set1_ps(me.cs), PRi = _mm_set1_ps(me.prho2);
+  const __m128 BETA = _mm_set1_ps(S.BETA), ALPHA = _mm_set1_ps(S.ALPHA), ONE = _mm_set1_ps(1.0f);
+  const __m128 ZERO = _mm_setzero_ps();
+  const __m128i NACT1 = _mm_set1_epi32(NACT + 1), LEVEL1 = _mm_set1_epi32(1);
+  __m128 vmumax = ZERO;
+  alignas(16) float tx[4], ty[4], tz[4];
+
+  // Four pairs p[0..3] with table indices k[0..3]; `real` marks the lanes that are list entries.
+  auto four = [&](const int* p, const int* k, __m128 real) {
+    __m128 Xp = _mm_load_ps(&P[p[0]].x), Yp = _mm_load_ps(&P[p[1]].x);
+    __m128 Zp = _mm_load_ps(&P[p[2]].x), VXp = _mm_load_ps(&P[p[3]].x);
+    _MM_TRANSPOSE4_PS(Xp, Yp, Zp, VXp);
+    __m128 VYp = _mm_load_ps(&P[p[0]].vy), VZp = _mm_load_ps(&P[p[1]].vy);
+    __m128 CSp = _mm_load_ps(&P[p[2]].vy), PRp = _mm_load_ps(&P[p[3]].vy);
+    _MM_TRANSPOSE4_PS(VYp, VZp, CSp, PRp);
+    const __m128 dwk = _mm_setr_ps(DW[k[0]], DW[k[1]], DW[k[2]], DW[k[3]]);
+    const __m128 visk = _mm_setr_ps(VIS[k[0]], VIS[k[1]], VIS[k[2]], VIS[k[3]]);
+    __m128 takem = real;
+    if constexpr (W != Nb::All || weighted) {
+      const __m128i lev = _mm_setr_epi32(LEV[p[0]], LEV[p[1]], LEV[p[2]], LEV[p[3]]);
+      if constexpr (W == Nb::Level1) takem = _mm_and_ps(takem, _mm_castsi128_ps(_mm_cmpeq_epi32(lev, LEVEL1)));
+      if constexpr (W == Nb::Active) takem = _mm_and_ps(takem, _mm_castsi128_ps(_mm_cmpgt_epi32(NACT1, lev)));
+    }
+    const __m128 vr = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(VXi, VXp), _mm_sub_ps(Xi, Xp)),
+                                            _mm_mul_ps(_mm_sub_ps(VYi, VYp), _mm_sub_ps(Yi, Yp))),
+                                 _mm_mul_ps(_mm_sub_ps(VZi, VZp), _mm_sub_ps(Zi, Zp)));
+    const __m128 pr = _mm_add_ps(PRi, PRp);
+    const __m128 mu = _mm_div_ps(_mm_mul_ps(vr, visk), _mm_add_ps(CSi, CSp));
+    const __m128 scale = _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(BETA, mu), ALPHA), mu), ONE);
+    const __m128 fv = _mm_mul_ps(_mm_mul_ps(scale, dwk), pr);
+    const __m128 fp = _mm_mul_ps(pr, dwk);
+    const __m128 closing = _mm_cmplt_ps(vr, ZERO);
+    __m128 f = _mm_or_ps(_mm_and_ps(closing, fv), _mm_andnot_ps(closing, fp));
+    if constexpr (weighted)
+      f = _mm_mul_ps(f, _mm_setr_ps(wrow[LEV[p[0]]], wrow[LEV[p[1]]], wrow[LEV[p[2]]], wrow[LEV[p[3]]]));
+    f = _mm_and_ps(f, takem);
+    const __m128 up = _mm_and_ps(_mm_and_ps(closing, takem), _mm_cmpgt_ps(mu, vmumax));
+    vmumax = _mm_or_ps(_mm_and_ps(up, mu), _mm_andnot_ps(up, vmumax));
+    _mm_store_ps(tx, _mm_mul_ps(_mm_sub_ps(Xp, Xi), f));
+    _mm_store_ps(ty, _mm_mul_ps(_mm_sub_ps(Yp, Yi), f));
+    _mm_store_ps(tz, _mm_mul_ps(_mm_sub_ps(Zp, Zi), f));
+  };
+
+  int j = 1;
+  const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+  for (; j + 3 < n; j += 4) {
+    if (j + 19 < n) {  // the records four groups ahead
+      __builtin_prefetch(&P[nb[j + 16]]);
+      __builtin_prefetch(&P[nb[j + 17]]);
+      __builtin_prefetch(&P[nb[j + 18]]);
+      __builtin_prefetch(&P[nb[j + 19]]);
+    }
+    const int p[4] = {nb[j], nb[j + 1], nb[j + 2], nb[j + 3]};
+    const int k[4] = {kk[j], kk[j + 1], kk[j + 2], kk[j + 3]};
+    four(p, k, all);
+    ahx += tx[0];
+    ahy += ty[0];
+    ahz += tz[0];
+    ahx += tx[1];
+    ahy += ty[1];
+    ahz += tz[1];
+    ahx += tx[2];
+    ahy += ty[2];
+    ahz += tz[2];
+    ahx += tx[3];
+    ahy += ty[3];
+    ahz += tz[3];
+  }
+  if (j < n) {  // the last one to three entries; the other lanes repeat particle i and count nothing
+    const int cnt = n - j;
+    int p[4], k[4];
+    alignas(16) std::int32_t real[4];
+    for (int l = 0; l < 4; ++l) {
+      p[l] = l < cnt ? nb[j + l] : i;
+      k[l] = l < cnt ? kk[j + l] : 1;
+      real[l] = l < cnt ? -1 : 0;
+    }
+    four(p, k, _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(real))));
+    for (int l = 0; l < cnt; ++l) {
+      ahx += tx[l];
+      ahy += ty[l];
+      ahz += tz[l];
+    }
+  }
+  alignas(16) float lanes[4];
+  _mm_store_ps(lanes, vmumax);
+  for (float m : lanes)
+    if (m > mumax) mumax = m;
+#else
   for (int j = 1; j < n; ++j) {
     const int p = nb[j];
-    if (!takes<W>(S, p)) continue;
+    if (!countsIn<W>(LEV, p, NACT)) continue;
     const int k = kk[j];
-    const float vr = approach(S, i, p);
+    const GasPoint o = P[p];
+    const float vr = (me.vx - o.vx) * (me.x - o.x) + (me.vy - o.vy) * (me.y - o.y) + (me.vz - o.vz) * (me.z - o.z);
+    const float pr = me.prho2 + o.prho2;
     float f;
     if (vr < 0.0f) {
-      const float mu = viscousMu(S, i, p, vr, k);
+      const float mu = vr * VIS[k] / (me.cs + o.cs);
       if (mu > mumax) mumax = mu;
-      f = viscousScale(S, mu) * S.DWTAB(k) * (S.PRHO2(i) + S.PRHO2(p));
+      f = ((S.BETA * mu + S.ALPHA) * mu + 1.0f) * DW[k] * pr;
     } else {
-      f = (S.PRHO2(i) + S.PRHO2(p)) * S.DWTAB(k);
+      f = pr * DW[k];
     }
-    if constexpr (weighted) f = f * LEVELWEIGHT.w[L][S.LEVEL(p)];
-    ahx += (S.X(p) - xi) * f;
-    ahy += (S.Y(p) - yi) * f;
-    ahz += (S.Z(p) - zi) * f;
+    if constexpr (weighted) f = f * wrow[LEV[p]];
+    ahx += (o.x - me.x) * f;
+    ahy += (o.y - me.y) * f;
+    ahz += (o.z - me.z) * f;
   }
+#endif
   S.AHX(i) = ahx;
   S.AHY(i) = ahy;
   S.AHZ(i) = ahz;
@@ -148,6 +277,8 @@ inline float stepLimit(const Sim& S, int i, float MUMAX) {
 // particle's weighted pair sum, its kick and its step estimate.
 template <Nb W>
 inline void forcePass(Sim& S) {
+  for (int L = 1; L <= S.NACT; ++L)
+    for (int m = 1; m <= S.NLEV(L); ++m) packGas(S, S.LEVLIST(m, L));
   for (int L = 1; L <= S.NACT; ++L) {
     const float sFull = S.DTLEV(L), sHalf = S.DTHLEV(L);
     const int n = S.NLEV(L);
@@ -155,6 +286,7 @@ inline void forcePass(Sim& S) {
       const int i = S.LEVLIST(m, L);
       const float MUMAX = hydroForce<W, true>(S, i, L);
       kickParticle(S, i, sHalf, sFull);
+      packGas(S, i);  // later particles see the kicked velocity
       S.DTREQ(i) = stepLimit(S, i, MUMAX);
     }
   }

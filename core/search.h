@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 #include "core/state.h"
 
 namespace velmora::search {
@@ -65,13 +70,15 @@ inline int kernelIndex(float d2, float TABSCL) {
 // particle at place l of its cell is tested against places l+1 .. n - 1 in this order,
 // which is the order of the cell's later particles and then of TMPLIST.
 struct Candidates {
-  static constexpr int CAP = 14 * MAXINCELL;
+  static constexpr int CAP = 14 * MAXINCELL + 4;  // and room for a last group of four
   int n = 0;
   I16 idx[CAP];
-  float x[CAP], y[CAP], z[CAP];
-  unsigned char act[CAP];  // 1 for an active particle (every particle in the full search)
-  int hit[CAP];            // places of the pairs within the cut-off of the current particle
-  float hitd2[CAP];
+  alignas(16) float x[CAP];
+  alignas(16) float y[CAP];
+  alignas(16) float z[CAP];
+  alignas(16) std::int32_t act[CAP];  // -1 for an active particle (every particle in the full search), else 0
+  int hit[CAP];                       // places of the pairs within the cut-off of the current particle
+  int hitk[CAP];                      // and their table indices
 };
 
 // ALL: the full search (every particle active). Otherwise only the particles with
@@ -207,7 +214,7 @@ class Sweep {
       C_.x[C_.n] = S_.X(q);
       C_.y[C_.n] = S_.Y(q);
       C_.z[C_.n] = S_.Z(q);
-      C_.act[C_.n] = active(q) ? 1 : 0;
+      C_.act[C_.n] = active(q) ? -1 : 0;
       ++C_.n;
     }
   }
@@ -239,42 +246,80 @@ class Sweep {
     for (int l = 0; l < own; ++l) {
       const int p = C_.idx[l];
       const bool pAct = C_.act[l] != 0;
-      const float px = C_.x[l], py = C_.y[l], pz = C_.z[l];
-      // Places of the pairs within the cut-off, in order; for an inactive particle only
-      // its active candidates count.
-      int nh = 0;
+      // Places of the pairs within the cut-off, in order; for an inactive particle only its
+      // active candidates count.
+      const int nh = (ALL || pAct) ? within<false>(l, cut, scl) : within<true>(l, cut, scl);
+      // Each pair adds q to the list of p (p active) and then p to the list of q (q active).
+      // p's list receives only these entries and each q's list only p meanwhile, so all of
+      // p's entries can be written first: every list gets the same entries in the same order.
       if (ALL || pAct) {
-        for (int m = l + 1; m < C_.n; ++m) {
-          const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
-          const float d2 = dx * dx + dy * dy + dz * dz;
-          C_.hit[nh] = m;
-          C_.hitd2[nh] = d2;
-          nh += d2 < cut ? 1 : 0;
+        const int n0 = S.NNB(p);
+        if (n0 + nh > MAXNB) listFull(S, p);
+        I16* nbl = S.NBLIST.col(p) + n0;  // entry n0 + 1 onward
+        I16* nbk = S.NBKIDX.col(p) + n0;
+        for (int h = 0; h < nh; ++h) {
+          nbl[h] = C_.idx[C_.hit[h]];
+          nbk[h] = static_cast<I16>(C_.hitk[h]);
         }
-      } else {
-        for (int m = l + 1; m < C_.n; ++m) {
-          const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
-          const float d2 = dx * dx + dy * dy + dz * dz;
-          C_.hit[nh] = m;
-          C_.hitd2[nh] = d2;
-          nh += (d2 < cut ? 1 : 0) & C_.act[m];
-        }
+        S.NNB(p) = static_cast<I16>(n0 + nh);
       }
       for (int h = 0; h < nh; ++h) {
         const int m = C_.hit[h];
-        const int q = C_.idx[m];
-        const int k = kernelIndex(C_.hitd2[h], scl);
-        if (ALL) {
-          add(p, q, k);
-          add(q, p, k);
-        } else if (pAct) {
-          add(p, q, k);
-          if (C_.act[m]) add(q, p, k);
-        } else {
-          add(q, p, k);
-        }
+        if (ALL || !pAct || C_.act[m] != 0) add(C_.idx[m], p, C_.hitk[h]);
       }
     }
+  }
+
+  // The candidates after place l closer than the cut-off to the particle at place l (only the
+  // active ones when activeOnly), in order, with their table indices, into hit and hitk;
+  // returns their number. The squared distance is ((dx dx + dy dy) + dz dz) in single
+  // precision, four candidates side by side.
+  template <bool activeOnly>
+  int within(int l, float cut, float scl) {
+    const float px = C_.x[l], py = C_.y[l], pz = C_.z[l];
+    const int n = C_.n;
+    int nh = 0;
+    int m = l + 1;
+#if defined(__SSE2__)
+    const __m128 PX = _mm_set1_ps(px), PY = _mm_set1_ps(py), PZ = _mm_set1_ps(pz);
+    const __m128 CUT = _mm_set1_ps(cut), SCL = _mm_set1_ps(scl), HALF = _mm_set1_ps(0.5f);
+    const __m128i ONE = _mm_set1_epi32(1);
+    alignas(16) std::int32_t ks[4];
+    for (; m < n; m += 4) {
+      const __m128 dx = _mm_sub_ps(PX, _mm_loadu_ps(C_.x + m));
+      const __m128 dy = _mm_sub_ps(PY, _mm_loadu_ps(C_.y + m));
+      const __m128 dz = _mm_sub_ps(PZ, _mm_loadu_ps(C_.z + m));
+      const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+      __m128 in = _mm_cmplt_ps(d2, CUT);
+      if constexpr (activeOnly) in = _mm_and_ps(in, _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(C_.act + m))));
+      int bits = _mm_movemask_ps(in);
+      if (n - m < 4) bits &= (1 << (n - m)) - 1;
+      if (bits == 0) continue;
+      // Table index: nearest integer of r * TABSCL, halves up, plus one (as kernelIndex).
+      const __m128 v = _mm_mul_ps(_mm_sqrt_ps(d2), SCL);
+      const __m128i t = _mm_cvttps_epi32(v);
+      const __m128i up = _mm_castps_si128(_mm_cmpge_ps(_mm_sub_ps(v, _mm_cvtepi32_ps(t)), HALF));
+      _mm_store_si128(reinterpret_cast<__m128i*>(ks), _mm_add_epi32(_mm_sub_epi32(t, up), ONE));
+      do {
+        const int b = std::countr_zero(static_cast<unsigned>(bits));
+        bits &= bits - 1;
+        C_.hit[nh] = m + b;
+        C_.hitk[nh] = ks[b];
+        ++nh;
+      } while (bits != 0);
+    }
+#else
+    for (; m < n; ++m) {
+      const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
+      const float d2 = dx * dx + dy * dy + dz * dz;
+      if (d2 < cut && (!activeOnly || C_.act[m] != 0)) {
+        C_.hit[nh] = m;
+        C_.hitk[nh] = kernelIndex(d2, scl);
+        ++nh;
+      }
+    }
+#endif
+    return nh;
   }
 };
 

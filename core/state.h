@@ -39,6 +39,12 @@ struct RunError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What a pair term reads of a neighbour, packed per particle so that a neighbour costs one
+// cache line (a work area of the gas passes, refreshed by each pass before use).
+struct alignas(16) GasPoint {
+  float x, y, z, vx, vy, vz, cs, prho2;
+};
+
 struct Sim {
   // 1. Run parameters
   float M1 = 0, M2 = 0;
@@ -154,6 +160,9 @@ struct Sim {
   Arr2<float, NLOBE, NPHASES> LOBEX, LOBEY;
   Arr2<float, NWDPTS, NPHASES> WDX, WDY;
   Arr1<float, MAXPART> TEMP4;
+
+  // Work area of the gas passes (not part of the run's state; see GasPoint).
+  Arr1<GasPoint, MAXPART> GASPT;
 };
 
 // A mouse message of the drawing area, in pixels from its top-left corner.
