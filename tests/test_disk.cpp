@@ -124,5 +124,25 @@ TEST(DiskCapacity, OverflowStopsTheRunWithItsFilesComplete) {
   EXPECT_EQ(test::slurp("full_rs.vlm"), rs);
 }
 
+// The same fault through the command line: a restart file holding 800 particles within 1.8h of
+// each other. The continued run stops at its first search with the message and exit code 1.
+TEST(DiskCapacity, CommandLineReportsTheLimitAndExitsOne) {
+  test::TempDir dir;
+  auto S = test::gasSim(0.025f);
+  test::ScriptedHost H;
+  const float h = S->HSPH;
+  for (int n = 0; n < 800; ++n) {
+    const float a = 0.7f * static_cast<float>(n), r = 0.9f * h * static_cast<float>(n % 10) / 10.0f;
+    test::addParticle(*S, 0.3f + r * std::cos(a), r * std::sin(a), 0.3f * r * std::sin(3.0f * a));
+  }
+  S->RUNNAME = "crowd";
+  WRITEFINAL(*S, H);
+  const auto r = test::runCli("restart crowd_rs.vlm --orbits 1 --lc 1 --name crowd2 --quiet");
+  EXPECT_EQ(r.code, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("the run stopped"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("choose a smaller smoothing length or fewer particles"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("particles in use 800"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace velmora
