@@ -347,6 +347,10 @@ class ShellTest : public QObject {
     QCOMPARE(w.view()->lightCurveLast(), 30);
     QCOMPARE(w.windowTitle(), QStringLiteral(" Velmora - Current File Name:  demo_lc "));
     QCOMPARE(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+    // The repaint draws the plot and writes the peaks beside the light curve.
+    screenshot(&w, QStringLiteral("light-curve-plot"));
+    QVERIFY(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("fftpeaks.txt"))));
+    QVERIFY(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("stdev.txt"))));
   }
 
   void lightCurveTooShortIsRefused() {
