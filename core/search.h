@@ -77,6 +77,12 @@ struct Candidates {
   alignas(16) float y[CAP];
   alignas(16) float z[CAP];
   alignas(16) std::int32_t act[CAP];  // -1 for an active particle (every particle in the full search), else 0
+  // The active candidates alone, in order (partial search): their places and positions.
+  int na = 0;
+  int aplace[CAP];
+  alignas(16) float ax[CAP];
+  alignas(16) float ay[CAP];
+  alignas(16) float az[CAP];
   int hit[CAP];                       // places of the pairs within the cut-off of the current particle
   int hitk[CAP];                      // and their table indices
 };
@@ -145,6 +151,9 @@ class Sweep {
 
  private:
   static constexpr int WORDS = (NCELLS + 63) / 64;
+  // The lists are filled at scattered places of two large tables; the line a list grows into
+  // next is asked for one cache line (32 entries) ahead, so the store seldom waits for memory.
+  static constexpr int AHEAD = 32;
   Sim& S_;
   float XO_ = 0, YO_ = 0;
   std::uint64_t occ_[WORDS] = {};  // occupied cells of the plane being binned
@@ -219,15 +228,6 @@ class Sweep {
     }
   }
 
-  void add(int p, int q, int k) {
-    Sim& S = S_;
-    const int n = S.NNB(p);
-    if (n >= MAXNB) listFull(S, p);
-    S.NBLIST(n + 1, p) = static_cast<I16>(q);
-    S.NBKIDX(n + 1, p) = static_cast<I16>(k);
-    S.NNB(p) = static_cast<I16>(n + 1);
-  }
-
   // Every pair of an occupied plane-1 cell c with its later particles and its forward cells.
   void cell(int c) {
     Sim& S = S_;
@@ -242,13 +242,36 @@ class Sweep {
     }
     for (int m = own; m < C_.n; ++m) S.TMPLIST(m - own + 1) = C_.idx[m];
 
+    // The partial search pairs only with active particles; an inactive particle tests the
+    // active candidates alone. A cell and its forward cells without one hold no pair.
+    if constexpr (!ALL) {
+      C_.na = 0;
+      for (int m = 0; m < C_.n; ++m) {
+        if (C_.act[m] == 0) continue;
+        C_.aplace[C_.na] = m;
+        C_.ax[C_.na] = C_.x[m];
+        C_.ay[C_.na] = C_.y[m];
+        C_.az[C_.na] = C_.z[m];
+        ++C_.na;
+      }
+      if (C_.na == 0) return;
+    }
+    int a0 = 0;  // the first active candidate after place l
+
     const float cut = S.CUTSQ, scl = S.TABSCL;
     for (int l = 0; l < own; ++l) {
       const int p = C_.idx[l];
       const bool pAct = C_.act[l] != 0;
+      if constexpr (!ALL) {
+        while (a0 < C_.na && C_.aplace[a0] <= l) ++a0;
+      }
+      if (ALL || pAct) {  // p's list is written after the tests
+        __builtin_prefetch(S.NBLIST.col(p) + S.NNB(p), 1);
+        __builtin_prefetch(S.NBKIDX.col(p) + S.NNB(p), 1);
+      }
       // Places of the pairs within the cut-off, in order; for an inactive particle only its
       // active candidates count.
-      const int nh = (ALL || pAct) ? within<false>(l, cut, scl) : within<true>(l, cut, scl);
+      const int nh = (ALL || pAct) ? within(l, cut, scl) : withinActive(l, a0, cut, scl);
       // Each pair adds q to the list of p (p active) and then p to the list of q (q active).
       // p's list receives only these entries and each q's list only p meanwhile, so all of
       // p's entries can be written first: every list gets the same entries in the same order.
@@ -265,55 +288,86 @@ class Sweep {
       }
       for (int h = 0; h < nh; ++h) {
         const int m = C_.hit[h];
-        if (ALL || !pAct || C_.act[m] != 0) add(C_.idx[m], p, C_.hitk[h]);
+        if (ALL || !pAct || C_.act[m] != 0) {
+          const int q = C_.idx[m];
+          const int n = S.NNB(q);
+          if (n >= MAXNB) listFull(S, q);
+          I16* ql = S.NBLIST.col(q) + n;
+          I16* qk = S.NBKIDX.col(q) + n;
+          __builtin_prefetch(ql + AHEAD, 1);
+          __builtin_prefetch(qk + AHEAD, 1);
+          *ql = static_cast<I16>(p);
+          *qk = static_cast<I16>(C_.hitk[h]);
+          S.NNB(q) = static_cast<I16>(n + 1);
+        }
       }
     }
   }
 
-  // The candidates after place l closer than the cut-off to the particle at place l (only the
-  // active ones when activeOnly), in order, with their table indices, into hit and hitk;
-  // returns their number. The squared distance is ((dx dx + dy dy) + dz dz) in single
-  // precision, four candidates side by side.
-  template <bool activeOnly>
+  // The candidates after place l closer than the cut-off to the particle at place l, in order,
+  // with their table indices, into hit and hitk; returns their number.
   int within(int l, float cut, float scl) {
+    return scan<false>(C_.x, C_.y, C_.z, nullptr, l + 1, C_.n, l, cut, scl);
+  }
+
+  // The same for an inactive particle, whose pairs are only those with active candidates:
+  // only the active candidates from entry a0 of the active subset on are tested.
+  int withinActive(int l, int a0, float cut, float scl) {
+    return scan<true>(C_.ax, C_.ay, C_.az, C_.aplace, a0, C_.na, l, cut, scl);
+  }
+
+  // Entries from .. n - 1 of the coordinate arrays xs, ys, zs tested against the particle at
+  // place l; a hit at entry m is place m, or place[m] of a subset. The squared distance is
+  // ((dx dx + dy dy) + dz dz) in single precision, four entries side by side.
+  template <bool SUBSET>
+  int scan(const float* xs, const float* ys, const float* zs, const int* place, int from, int n, int l,
+           float cut, float scl) {
     const float px = C_.x[l], py = C_.y[l], pz = C_.z[l];
-    const int n = C_.n;
     int nh = 0;
-    int m = l + 1;
+    int m = from;
 #if defined(__SSE2__)
     const __m128 PX = _mm_set1_ps(px), PY = _mm_set1_ps(py), PZ = _mm_set1_ps(pz);
     const __m128 CUT = _mm_set1_ps(cut), SCL = _mm_set1_ps(scl), HALF = _mm_set1_ps(0.5f);
     const __m128i ONE = _mm_set1_epi32(1);
     alignas(16) std::int32_t ks[4];
     for (; m < n; m += 4) {
-      const __m128 dx = _mm_sub_ps(PX, _mm_loadu_ps(C_.x + m));
-      const __m128 dy = _mm_sub_ps(PY, _mm_loadu_ps(C_.y + m));
-      const __m128 dz = _mm_sub_ps(PZ, _mm_loadu_ps(C_.z + m));
+      const __m128 dx = _mm_sub_ps(PX, _mm_loadu_ps(xs + m));
+      const __m128 dy = _mm_sub_ps(PY, _mm_loadu_ps(ys + m));
+      const __m128 dz = _mm_sub_ps(PZ, _mm_loadu_ps(zs + m));
       const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-      __m128 in = _mm_cmplt_ps(d2, CUT);
-      if constexpr (activeOnly) in = _mm_and_ps(in, _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(C_.act + m))));
-      int bits = _mm_movemask_ps(in);
+      int bits = _mm_movemask_ps(_mm_cmplt_ps(d2, CUT));
       if (n - m < 4) bits &= (1 << (n - m)) - 1;
-      if (bits == 0) continue;
+      // An inactive particle has few active neighbours: most groups hold no hit.
+      if (SUBSET && bits == 0) continue;
       // Table index: nearest integer of r * TABSCL, halves up, plus one (as kernelIndex).
       const __m128 v = _mm_mul_ps(_mm_sqrt_ps(d2), SCL);
       const __m128i t = _mm_cvttps_epi32(v);
       const __m128i up = _mm_castps_si128(_mm_cmpge_ps(_mm_sub_ps(v, _mm_cvtepi32_ps(t)), HALF));
       _mm_store_si128(reinterpret_cast<__m128i*>(ks), _mm_add_epi32(_mm_sub_epi32(t, up), ONE));
-      do {
-        const int b = std::countr_zero(static_cast<unsigned>(bits));
-        bits &= bits - 1;
-        C_.hit[nh] = m + b;
-        C_.hitk[nh] = ks[b];
-        ++nh;
-      } while (bits != 0);
+      if constexpr (SUBSET) {
+        do {
+          const int b = std::countr_zero(static_cast<unsigned>(bits));
+          bits &= bits - 1;
+          C_.hit[nh] = place[m + b];
+          C_.hitk[nh] = ks[b];
+          ++nh;
+        } while (bits != 0);
+      } else {
+        // The hits packed without a branch: every lane is written at the next free place, and
+        // the place advances only past a hit (whether a group holds one is a coin toss).
+        for (int b = 0; b < 4; ++b) {
+          C_.hit[nh] = m + b;
+          C_.hitk[nh] = ks[b];
+          nh += (bits >> b) & 1;
+        }
+      }
     }
 #else
     for (; m < n; ++m) {
-      const float dx = px - C_.x[m], dy = py - C_.y[m], dz = pz - C_.z[m];
+      const float dx = px - xs[m], dy = py - ys[m], dz = pz - zs[m];
       const float d2 = dx * dx + dy * dy + dz * dz;
-      if (d2 < cut && (!activeOnly || C_.act[m] != 0)) {
-        C_.hit[nh] = m;
+      if (d2 < cut) {
+        C_.hit[nh] = SUBSET ? place[m] : m;
         C_.hitk[nh] = kernelIndex(d2, scl);
         ++nh;
       }

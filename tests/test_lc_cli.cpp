@@ -33,7 +33,7 @@ void writeText(const std::string& name, const std::string& text) { std::ofstream
 TEST(LcCommand, WritesBothFilesAndPrintsThePeakTable) {
   test::TempDir dir;
   writeCurve("demo_lc.vlm", 2000, 2000);
-  const auto r = test::runCli("lc demo_lc.vlm --first 3 --last 8 --spectrum spec.csv");
+  const auto r = test::runCli("lc demo_lc.vlm --first 3 --last 8 --spectrum spectrum.csv");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(r.err.empty()) << r.err;
 
@@ -55,7 +55,7 @@ TEST(LcCommand, WritesBothFilesAndPrintsThePeakTable) {
   EXPECT_NE(r.out.find("  mean amplitude "), std::string::npos);
 
   // The spectrum CSV: a header and one line for each used bin.
-  const std::string csv = test::slurp("spec.csv");
+  const std::string csv = test::slurp("spectrum.csv");
   EXPECT_EQ(csv.rfind("frequency,amplitude\r\n", 0), 0u);
   long lines = 0;
   for (char c : csv) lines += c == '\n';
