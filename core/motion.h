@@ -67,4 +67,25 @@ inline void compactLevel(Sim& S, int L, int j) {
   S.NLEV(L) = static_cast<I16>(j);
 }
 
+// A level that is only drifted this time: every particle drifts by dt and meets the escape
+// tests; an escaped particle is refilled by inject(ip, L) and leaves the level's list, which
+// otherwise keeps its order.
+template <class Inject>
+inline void driftLevel(Sim& S, int L, float dt, Inject inject) {
+  int j = 0;
+  const int n = S.NLEV(L);
+  for (int m = 1; m <= n; ++m) {
+    const int ip = S.LEVLIST(m, L);
+    drift(S, ip, dt);
+    const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), false);
+    if (f != Fate::Kept) {
+      countRemoval(S, f);
+      inject(ip, L);
+    } else {
+      S.TMPLIST(++j) = static_cast<I16>(ip);
+    }
+  }
+  compactLevel(S, L, j);
+}
+
 }  // namespace velmora

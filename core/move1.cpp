@@ -28,22 +28,8 @@ void MOVE1(Sim& S, I32 K) {
   }
 
   // The other levels are only drifted; escaped particles leave their lists.
-  for (int L = 2; L <= S.NLEVELS; ++L) {
-    int j = 0;
-    const int n = S.NLEV(L);
-    for (int m = 1; m <= n; ++m) {
-      const int ip = S.LEVLIST(m, L);
-      drift(S, ip, S.DT1);
-      const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), false);
-      if (f != Fate::Kept) {
-        countRemoval(S, f);
-        INJ1(S, ip, c, s, L);
-      } else {
-        S.TMPLIST(++j) = static_cast<I16>(ip);
-      }
-    }
-    compactLevel(S, L, j);
-  }
+  for (int L = 2; L <= S.NLEVELS; ++L)
+    driftLevel(S, L, S.DT1, [&](int ip, int lev) { INJ1(S, ip, c, s, lev); });
 }
 
 }  // namespace velmora

@@ -35,22 +35,8 @@ void MOVE2(Sim& S, I32 K) {
   }
 
   // Levels still in mid-step: drift and the escape tests only.
-  for (int L = S.NACT + 1; L <= S.NLEVELS; ++L) {
-    int j = 0;
-    const int n = S.NLEV(L);
-    for (int m = 1; m <= n; ++m) {
-      const int ip = S.LEVLIST(m, L);
-      drift(S, ip, dt);
-      const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), false);
-      if (f != Fate::Kept) {
-        countRemoval(S, f);
-        INJ2(S, ip, c, s, L);
-      } else {
-        S.TMPLIST(++j) = static_cast<I16>(ip);
-      }
-    }
-    compactLevel(S, L, j);
-  }
+  for (int L = S.NACT + 1; L <= S.NLEVELS; ++L)
+    driftLevel(S, L, dt, [&](int ip, int lev) { INJ2(S, ip, c, s, lev); });
 }
 
 }  // namespace velmora
