@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "files/lightcurve.h"
+#include "shell/text2real.h"
 
 namespace velmora {
 
@@ -15,28 +16,10 @@ LCRangeRules::LCRangeRules(long long samples) {
   LCLAST = ORBREC;
 }
 
-I32 LCRangeRules::readBox(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && text[i] == '-') {
-    negative = true;
-    ++i;
-  }
-  if (i == text.size()) return 0;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    v = v * 10 + (text[i] - '0');
-    if (v > std::numeric_limits<I32>::max()) return 0;
-  }
-  return static_cast<I32>(negative ? -v : v);
-}
-
 std::string LCRangeRules::boxText(long long v) { return std::to_string(v); }
 
 std::optional<std::string> LCRangeRules::firstChanged(std::string_view text) {
-  LCFIRST = readBox(text);
+  LCFIRST = boxInt(text);
   bool corrected = false;
   if (LCFIRST < 1) {
     LCFIRST = 1;
@@ -55,7 +38,7 @@ std::optional<std::string> LCRangeRules::firstChanged(std::string_view text) {
 }
 
 std::optional<std::string> LCRangeRules::lastChanged(std::string_view text) {
-  LCLAST = readBox(text);
+  LCLAST = boxInt(text);
   bool corrected = false;
   if (LCLAST > ORBREC) {
     LCLAST = ORBREC;
@@ -70,8 +53,8 @@ std::optional<std::string> LCRangeRules::lastChanged(std::string_view text) {
 }
 
 bool LCRangeRules::accept(std::string_view firstText, std::string_view lastText) {
-  LCFIRST = readBox(firstText);
-  LCLAST = std::max(readBox(lastText), LCFIRST);
+  LCFIRST = boxInt(firstText);
+  LCLAST = std::max(boxInt(lastText), LCFIRST);
   return plottable() && LCFIRST >= 1 && LCLAST <= ORBREC;
 }
 

@@ -15,9 +15,6 @@ class LCRangeRules {
   // The dialog as it opens on a file of `samples` samples: orbits 1 to ORBREC.
   explicit LCRangeRules(long long samples);
 
-  // A box text read as a signed integer: leading blanks skipped, an optional minus sign, then
-  // digits to the end. Anything else, or a value outside 32 bits, reads as 0.
-  static I32 readBox(std::string_view text);
   // How the dialog shows a number in a box: its digits, without blanks.
   static std::string boxText(long long v);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "files/fortran_format.h"
+#include "shell/text2real.h"
 
 namespace velmora {
 
@@ -15,34 +16,14 @@ void RestartRules::opened(Sim& S) {
   orbitsText = recStartText = lcStartText = rsEveryText = fmt::trimLeft(fmt::I(1, 6));
 }
 
-I32 RestartRules::fieldValue(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && text[i] == '-') {
-    negative = true;
-    ++i;
-  }
-  if (i == text.size()) return 0;
-  std::int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    v = v * 10 + (text[i] - '0');
-    if (v > 2147483648LL) return 0;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL) return 0;
-  return static_cast<I32>(v);
-}
-
 std::string RestartRules::problem() const {
-  const I32 orbits = fieldValue(orbitsText);
+  const I32 orbits = boxInt(orbitsText);
   auto range = [](const char* field, I32 lo, I32 hi) {
     return std::string(field) + " must be between " + std::to_string(lo) + " and " + std::to_string(hi);
   };
   if (orbits < 0 || orbits > MAX_ORBITS) return range("Number of Additional Orbits", 0, MAX_ORBITS);
   auto start = [&](const char* field, const std::string& text) -> std::string {
-    const I32 v = fieldValue(text);
+    const I32 v = boxInt(text);
     if (orbits < 1) return std::string(field) + " needs at least 1 additional orbit";
     if (v < 1 || v > orbits) return range(field, 1, orbits) + " (the additional orbits)";
     return {};
@@ -53,17 +34,17 @@ std::string RestartRules::problem() const {
   if (isTrue(LCFLAG)) {
     if (auto p = start("Start recording light curve at orbit #", lcStartText); !p.empty()) return p;
   }
-  if (isTrue(RSFLAG) && fieldValue(rsEveryText) < 1)
+  if (isTrue(RSFLAG) && boxInt(rsEveryText) < 1)
     return "Output restart file every must be at least 1 orbit";
   if (resPos < RES_MIN || resPos > RES_MAX) return range("Recording Resolution", RES_MIN, RES_MAX);
   return {};
 }
 
 void RestartRules::accept(Sim& S) const {
-  S.NORBADD = fieldValue(orbitsText);
-  S.RECSTART = fieldValue(recStartText);
-  S.LCSTART = fieldValue(lcStartText);
-  S.RSEVERY = fieldValue(rsEveryText);
+  S.NORBADD = boxInt(orbitsText);
+  S.RECSTART = boxInt(recStartText);
+  S.LCSTART = boxInt(lcStartText);
+  S.RSEVERY = boxInt(rsEveryText);
   S.NORBTOT = S.NORBADD;
   S.FRAMESTEP = resPos;
   S.RECFLAG = RECFLAG;

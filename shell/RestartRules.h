@@ -28,9 +28,6 @@ class RestartRules {
   std::string orbitsText = "1", recStartText = "1", lcStartText = "1", rsEveryText = "1";
   int resPos = RES_MIN;
 
-  // A field read as a signed integer; text that is not a whole number reads as 0.
-  static I32 fieldValue(const std::string& text);
-
   // What is wrong with the values for a run, naming the field and its valid range; empty when
   // they can be used. Start orbits and the restart interval count only when their box is
   // checked; a start orbit must lie within the further orbits, or the output would never start.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/RestartRules.h"
+#include "shell/text2real.h"
 #include "tests/support.h"
 
 namespace velmora {
@@ -49,14 +50,14 @@ TEST(RestartRules, OkSetsTheRunsValues) {
   EXPECT_TRUE(d.needsName());
 }
 
-TEST(RestartRules, FieldsReadAsSignedIntegers) {
-  EXPECT_EQ(RestartRules::fieldValue("12"), 12);
-  EXPECT_EQ(RestartRules::fieldValue("  7"), 7);
-  EXPECT_EQ(RestartRules::fieldValue("-3"), -3);
-  EXPECT_EQ(RestartRules::fieldValue(""), 0);
-  EXPECT_EQ(RestartRules::fieldValue("4x"), 0);
-  EXPECT_EQ(RestartRules::fieldValue("2147483648"), 0);
-  EXPECT_EQ(RestartRules::fieldValue("-2147483648"), -2147483647 - 1);
+TEST(DialogBoxes, IntegerBoxesReadAsSignedIntegers) {
+  EXPECT_EQ(boxInt("12"), 12);
+  EXPECT_EQ(boxInt("  7"), 7);
+  EXPECT_EQ(boxInt("-3"), -3);
+  EXPECT_EQ(boxInt(""), 0);
+  EXPECT_EQ(boxInt("4x"), 0);
+  EXPECT_EQ(boxInt("2147483648"), 0);
+  EXPECT_EQ(boxInt("-2147483648"), -2147483647 - 1);
 }
 
 struct ProblemCase {
