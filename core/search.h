@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -131,6 +132,10 @@ class Sweep {
           for (int l = 0; l < cnt; ++l) to[l] = from[l];
           S.CELLCNT(c1) = static_cast<I16>(cnt);
           S.CELLCNT(c2) = 0;
+          if constexpr (!ALL) {
+            nact_(c1) = nact_(c2);
+            nact_(c2) = 0;
+          }
         }
       } else {
         bin(s, 0);
@@ -145,6 +150,7 @@ class Sweep {
         const int c = S.OCCLIST(e);
         cell(c);
         S.CELLCNT(c) = 0;
+        if constexpr (!ALL) nact_(c) = 0;
       }
     }
   }
@@ -157,6 +163,9 @@ class Sweep {
   Sim& S_;
   float XO_ = 0, YO_ = 0;
   std::uint64_t occ_[WORDS] = {};  // occupied cells of the plane being binned
+  // Partial search: the number of active particles in each window cell.
+  struct Empty {};
+  [[no_unique_address]] std::conditional_t<ALL, Empty, Arr1<I16, NWINCELLS>> nact_{};
   Candidates C_;
 
   // Slab of particle i; only slabs 2..41 are swept.
@@ -208,6 +217,7 @@ class Sweep {
       occ_[c0 / 64] |= std::uint64_t{1} << (c0 % 64);
       S.CELLPART(cnt + 1, c) = static_cast<I16>(i);
       S.CELLCNT(c) = static_cast<I16>(cnt + 1);
+      if constexpr (!ALL) nact_(c) = static_cast<I16>(nact_(c) + (active(i) ? 1 : 0));
     }
   }
 
@@ -232,18 +242,24 @@ class Sweep {
   void cell(int c) {
     Sim& S = S_;
     const int own = S.CELLCNT(c);
+    const int nf = S.NFWD(c);
+    // The partial search pairs only with active particles: a cell whose own and forward cells
+    // hold none has no pair to find.
+    if constexpr (!ALL) {
+      int na = nact_(c);
+      for (int f = 1; f <= nf; ++f) na += nact_(S.FWDCELL(f, c));
+      if (na == 0) return;
+    }
     C_.n = 0;
     append(own, S.CELLPART.col(c));
     // TMPLIST holds the candidates of the forward cells, in FWDCELL order.
-    const int nf = S.NFWD(c);
     for (int f = 1; f <= nf; ++f) {
       const int cf = S.FWDCELL(f, c);
       append(S.CELLCNT(cf), S.CELLPART.col(cf));
     }
     for (int m = own; m < C_.n; ++m) S.TMPLIST(m - own + 1) = C_.idx[m];
 
-    // The partial search pairs only with active particles; an inactive particle tests the
-    // active candidates alone. A cell and its forward cells without one hold no pair.
+    // An inactive particle tests the active candidates alone.
     if constexpr (!ALL) {
       C_.na = 0;
       for (int m = 0; m < C_.n; ++m) {
@@ -254,7 +270,6 @@ class Sweep {
         C_.az[C_.na] = C_.z[m];
         ++C_.na;
       }
-      if (C_.na == 0) return;
     }
     int a0 = 0;  // the first active candidate after place l
 
