@@ -90,9 +90,9 @@ inline bool countsIn(const I16* LEV, int p, int NACT) {
 //        when vr < 0, else (PRHO2_i + PRHO2_p) DWTAB(k); times the level weight;
 //   AH_i += (r_p - r_i) f, in list order.
 // Four pairs are worked out side by side, each with exactly the single-precision operations
-// above, and their contributions are then added one by one in list order; a pair the filter
-// skips contributes nothing (its factor is +0, and the sums, which start at +0, are never -0,
-// so adding it changes no bit). The largest mu does not depend on the order it is taken in.
+// above, and their contributions are then added one by one in list order. The pairs the filter
+// skips are left out beforehand: adding their +0 would change no bit, as the sums start at +0
+// and are never -0. The largest mu does not depend on the order it is taken in.
 template <Nb W, bool weighted>
 inline float hydroForce(Sim& S, int i, int L) {
   const GasPoint* P = S.GASPT.data() - 1;  // P[p] is particle p
@@ -112,7 +112,6 @@ inline float hydroForce(Sim& S, int i, int L) {
   const __m128 CSi = _mm_set1_ps(me.cs), PRi = _mm_set1_ps(me.prho2);
   const __m128 BETA = _mm_set1_ps(S.BETA), ALPHA = _mm_set1_ps(S.ALPHA), ONE = _mm_set1_ps(1.0f);
   const __m128 ZERO = _mm_setzero_ps();
-  const __m128i NACT1 = _mm_set1_epi32(NACT + 1), LEVEL1 = _mm_set1_epi32(1);
   __m128 vmumax = ZERO;
   alignas(16) float tx[4], ty[4], tz[4];
 
@@ -126,12 +125,7 @@ inline float hydroForce(Sim& S, int i, int L) {
     _MM_TRANSPOSE4_PS(VYp, VZp, CSp, PRp);
     const __m128 dwk = _mm_setr_ps(DW[k[0]], DW[k[1]], DW[k[2]], DW[k[3]]);
     const __m128 visk = _mm_setr_ps(VIS[k[0]], VIS[k[1]], VIS[k[2]], VIS[k[3]]);
-    __m128 takem = real;
-    if constexpr (W != Nb::All || weighted) {
-      const __m128i lev = _mm_setr_epi32(LEV[p[0]], LEV[p[1]], LEV[p[2]], LEV[p[3]]);
-      if constexpr (W == Nb::Level1) takem = _mm_and_ps(takem, _mm_castsi128_ps(_mm_cmpeq_epi32(lev, LEVEL1)));
-      if constexpr (W == Nb::Active) takem = _mm_and_ps(takem, _mm_castsi128_ps(_mm_cmpgt_epi32(NACT1, lev)));
-    }
+    const __m128 takem = real;
     const __m128 vr = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(VXi, VXp), _mm_sub_ps(Xi, Xp)),
                                             _mm_mul_ps(_mm_sub_ps(VYi, VYp), _mm_sub_ps(Yi, Yp))),
                                  _mm_mul_ps(_mm_sub_ps(VZi, VZp), _mm_sub_ps(Zi, Zp)));
@@ -152,17 +146,35 @@ inline float hydroForce(Sim& S, int i, int L) {
     _mm_store_ps(tz, _mm_mul_ps(_mm_sub_ps(Zp, Zi), f));
   };
 
+  // The entries the filter takes, in list order (entry 1 on); the filter-free sum takes the list
+  // itself.
+  const I16* nbx = nb;
+  const I16* kkx = kk;
+  int nx = n;
+  alignas(16) I16 keptNb[MAXNB + 1], keptK[MAXNB + 1];
+  if constexpr (W != Nb::All) {
+    nx = 1;
+    for (int j = 1; j < n; ++j) {
+      const int p = nb[j];
+      keptNb[nx] = static_cast<I16>(p);
+      keptK[nx] = kk[j];
+      nx += countsIn<W>(LEV, p, NACT) ? 1 : 0;
+    }
+    nbx = keptNb;
+    kkx = keptK;
+  }
+
   int j = 1;
   const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
-  for (; j + 3 < n; j += 4) {
-    if (j + 19 < n) {  // the records four groups ahead
-      __builtin_prefetch(&P[nb[j + 16]]);
-      __builtin_prefetch(&P[nb[j + 17]]);
-      __builtin_prefetch(&P[nb[j + 18]]);
-      __builtin_prefetch(&P[nb[j + 19]]);
+  for (; j + 3 < nx; j += 4) {
+    if (j + 19 < nx) {  // the records four groups ahead
+      __builtin_prefetch(&P[nbx[j + 16]]);
+      __builtin_prefetch(&P[nbx[j + 17]]);
+      __builtin_prefetch(&P[nbx[j + 18]]);
+      __builtin_prefetch(&P[nbx[j + 19]]);
     }
-    const int p[4] = {nb[j], nb[j + 1], nb[j + 2], nb[j + 3]};
-    const int k[4] = {kk[j], kk[j + 1], kk[j + 2], kk[j + 3]};
+    const int p[4] = {nbx[j], nbx[j + 1], nbx[j + 2], nbx[j + 3]};
+    const int k[4] = {kkx[j], kkx[j + 1], kkx[j + 2], kkx[j + 3]};
     four(p, k, all);
     ahx += tx[0];
     ahy += ty[0];
@@ -177,13 +189,13 @@ inline float hydroForce(Sim& S, int i, int L) {
     ahy += ty[3];
     ahz += tz[3];
   }
-  if (j < n) {  // the last one to three entries; the other lanes repeat particle i and count nothing
-    const int cnt = n - j;
+  if (j < nx) {  // the last one to three entries; the other lanes repeat particle i and count nothing
+    const int cnt = nx - j;
     int p[4], k[4];
     alignas(16) std::int32_t real[4];
     for (int l = 0; l < 4; ++l) {
-      p[l] = l < cnt ? nb[j + l] : i;
-      k[l] = l < cnt ? kk[j + l] : 1;
+      p[l] = l < cnt ? nbx[j + l] : i;
+      k[l] = l < cnt ? kkx[j + l] : 1;
       real[l] = l < cnt ? -1 : 0;
     }
     four(p, k, _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(real))));
