@@ -125,7 +125,6 @@ inline float hydroForce(Sim& S, int i, int L) {
     _MM_TRANSPOSE4_PS(VYp, VZp, CSp, PRp);
     const __m128 dwk = _mm_setr_ps(DW[k[0]], DW[k[1]], DW[k[2]], DW[k[3]]);
     const __m128 visk = _mm_setr_ps(VIS[k[0]], VIS[k[1]], VIS[k[2]], VIS[k[3]]);
-    const __m128 takem = real;
     const __m128 vr = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(VXi, VXp), _mm_sub_ps(Xi, Xp)),
                                             _mm_mul_ps(_mm_sub_ps(VYi, VYp), _mm_sub_ps(Yi, Yp))),
                                  _mm_mul_ps(_mm_sub_ps(VZi, VZp), _mm_sub_ps(Zi, Zp)));
@@ -138,8 +137,8 @@ inline float hydroForce(Sim& S, int i, int L) {
     __m128 f = _mm_or_ps(_mm_and_ps(closing, fv), _mm_andnot_ps(closing, fp));
     if constexpr (weighted)
       f = _mm_mul_ps(f, _mm_setr_ps(wrow[LEV[p[0]]], wrow[LEV[p[1]]], wrow[LEV[p[2]]], wrow[LEV[p[3]]]));
-    f = _mm_and_ps(f, takem);
-    const __m128 up = _mm_and_ps(_mm_and_ps(closing, takem), _mm_cmpgt_ps(mu, vmumax));
+    f = _mm_and_ps(f, real);
+    const __m128 up = _mm_and_ps(_mm_and_ps(closing, real), _mm_cmpgt_ps(mu, vmumax));
     vmumax = _mm_or_ps(_mm_and_ps(up, mu), _mm_andnot_ps(up, vmumax));
     _mm_store_ps(tx, _mm_mul_ps(_mm_sub_ps(Xp, Xi), f));
     _mm_store_ps(ty, _mm_mul_ps(_mm_sub_ps(Yp, Yi), f));
