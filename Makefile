@@ -30,7 +30,7 @@ run: build
 
 test: build build-asan fuzz
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L core
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'gl|gui'
 	$(MAKE) --no-print-directory fuzz-run
 
 # The file readers' fuzzing harnesses, built with clang, libFuzzer and the sanitizers.

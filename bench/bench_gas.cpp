@@ -15,7 +15,7 @@
 #include "core/core.h"
 #include "core/hydro.h"
 #include "core/motion.h"
-#include "shell/DiskSetupRules.h"
+#include "shell/disk_setup_rules.h"
 
 namespace velmora {
 namespace {

@@ -9,10 +9,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "display/fft.h"
-#include "display/lcanalysis.h"
-#include "files/file_io.h"
+#include "analysis/fft.h"
+#include "analysis/lc_analysis.h"
 #include "files/lightcurve.h"
+#include "io/file_io.h"
 
 namespace velmora {
 namespace {

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "core/core.h"
-#include "display/HeadlessSurface.h"
-#include "display/gl.h"
-#include "display/view.h"
+#include "display/gl/gl.h"
+#include "display/gl/headless_surface.h"
+#include "display/gl/view.h"
 
 namespace velmora {
 namespace {

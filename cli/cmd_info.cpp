@@ -11,7 +11,7 @@
 #include "files/lightcurve.h"
 #include "files/recording.h"
 #include "files/restart_file.h"
-#include "files/fortran_format.h"
+#include "io/fortran_format.h"
 
 namespace velmora::cli {
 namespace {

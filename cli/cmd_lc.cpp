@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "analysis/lc_analysis.h"
 #include "cli/registry.h"
-#include "display/lcanalysis.h"
-#include "files/file_io.h"
-#include "files/fortran_format.h"
 #include "files/lightcurve.h"
-#include "shell/LCRangeRules.h"
+#include "io/file_io.h"
+#include "io/fortran_format.h"
+#include "shell/lc_range_rules.h"
 
 namespace velmora::cli {
 namespace {

@@ -9,10 +9,10 @@
 
 #include "cli/recorded_frame.h"
 #include "cli/registry.h"
-#include "display/HeadlessSurface.h"
-#include "display/view.h"
-#include "files/datafiles.h"
+#include "display/gl/headless_surface.h"
+#include "display/gl/view.h"
 #include "files/lightcurve.h"
+#include "io/data_files.h"
 
 namespace velmora::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include "cli/run_common.h"
 #include "files/files.h"
 #include "files/restart_file.h"
-#include "shell/FileNameRules.h"
-#include "shell/RestartRules.h"
+#include "shell/file_name_rules.h"
+#include "shell/restart_rules.h"
 
 namespace velmora::cli {
 namespace {

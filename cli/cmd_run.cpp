@@ -9,7 +9,7 @@
 #include "core/core.h"
 #include "core/geometry.h"
 #include "files/files.h"
-#include "shell/DiskSetupRules.h"
+#include "shell/disk_setup_rules.h"
 
 namespace velmora::cli {
 namespace {
@@ -65,7 +65,7 @@ RunParameters dialogParameters(const RunOptions& o) {
 
 void printParameters(const RunParameters& p) {
   float asep = 0, porb = 0, vunit = 0;
-  ORBITUNITS(p.M1, p.M2, RLOBE(p.M2 / p.M1), asep, porb, vunit);
+  orbitUnits(p.M1, p.M2, lobeRadius(p.M2 / p.M1), asep, porb, vunit);
   std::printf("Velmora run\n");
   std::printf("  M1 %.3f Msun   M2 %.3f Msun   q %.3f\n", double(p.M1), double(p.M2), double(p.M2 / p.M1));
   std::printf("  h %.4f   alpha %.2f   beta %.2f\n", double(p.HINJ), double(p.ALPHA), double(p.BETA));

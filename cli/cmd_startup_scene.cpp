@@ -5,7 +5,7 @@
 
 #include "cli/recorded_frame.h"
 #include "cli/registry.h"
-#include "display/startscene.h"
+#include "display/start_scene.h"
 
 namespace velmora::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/registry.h"
-#include "files/fortran_format.h"
+#include "io/fortran_format.h"
 
 namespace velmora::cli {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "cli/headless_host.h"
 #include "cli/registry.h"
-#include "files/file_error.h"
 #include "files/files.h"
+#include "io/file_error.h"
 
 namespace velmora::cli {
 namespace {

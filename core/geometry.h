@@ -6,13 +6,13 @@
 namespace velmora {
 
 // Eggleton's volume-equivalent Roche-lobe radius of the secondary over the separation.
-float RLOBE(float q);
+float lobeRadius(float q);
 
 // Separation in solar radii, period in seconds and velocity unit in m/s of a pair whose
 // secondary (mass M2, solar masses) fills a lobe of relative radius RL2A.
-void ORBITUNITS(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT);
+void orbitUnits(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT);
 
 // The steps that SETSYS and SETSYS2 share once the masses and the smoothing length are known.
-void DERIVESYSTEM(Sim& S, bool newRun);
+void deriveSystem(Sim& S, bool newRun);
 
 }  // namespace velmora

@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-void PLACE(Sim& S, int ip, float c, float s) {
+void placeAtL1(Sim& S, int ip, float c, float s) {
   // 1. A random point of the box in the binary frame: depth 4 HINJ toward the primary, +-2 HINJ across.
   const float d = RANMAR(S) * S.HINJ4;
   const float p = (2.0f * RANMAR(S) - 1.0f) * S.HINJ2;
@@ -47,8 +47,8 @@ void PLACE(Sim& S, int ip, float c, float s) {
   S.CS(ip) = S.CINJ;
 }
 
-void REFILL(Sim& S, int ip, float c, float s, int L) {
-  PLACE(S, ip, c, s);
+void refill(Sim& S, int ip, float c, float s, int L) {
+  placeAtL1(S, ip, c, s);
   if (L > 1) {
     S.NLEV(1) = static_cast<I16>(S.NLEV(1) + 1);
     S.LEVLIST(S.NLEV(1), 1) = static_cast<I16>(ip);
@@ -70,7 +70,7 @@ void INJNEW(Sim& S, I32 N) {
     S.NPART = S.NPART + 1;
     S.LEVLIST(S.NLEV(1), 1) = static_cast<I16>(S.NPART);
     S.LEVEL(S.NPART) = 1;
-    PLACE(S, S.NPART, c, s);
+    placeAtL1(S, S.NPART, c, s);
   }
 }
 

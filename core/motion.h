@@ -56,10 +56,10 @@ inline void kick(Sim& S, int ip, float dk) {
 
 // Places particle ip at a random point of the injection box at L1, for the phase
 // angle with cosine c and sine s and the current star positions.
-void PLACE(Sim& S, int ip, float c, float s);
+void placeAtL1(Sim& S, int ip, float c, float s);
 
 // A removed particle's slot refilled at once; it joins level 1 if it was elsewhere.
-void REFILL(Sim& S, int ip, float c, float s, int L);
+void refill(Sim& S, int ip, float c, float s, int L);
 
 // Rewrites the first j entries of level L's list from TMPLIST (compaction after removals).
 inline void compactLevel(Sim& S, int L, int j) {

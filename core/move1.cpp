@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-void INJ1(Sim& S, I32 IP, float C, float S_, I32 L) { REFILL(S, IP, C, S_, L); }
+void INJ1(Sim& S, I32 IP, float C, float S_, I32 L) { refill(S, IP, C, S_, L); }
 
 void MOVE1(Sim& S, I32 K) {
   S.XPRIM = S.XP1(K, S.IPHASE);

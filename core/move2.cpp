@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-void INJ2(Sim& S, I32 IP, float C, float S_, I32 L) { REFILL(S, IP, C, S_, L); }
+void INJ2(Sim& S, I32 IP, float C, float S_, I32 L) { refill(S, IP, C, S_, L); }
 
 void MOVE2(Sim& S, I32 K) {
   S.XPRIM = S.XP2(K, S.IPHASE);

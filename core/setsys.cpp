@@ -7,18 +7,18 @@
 
 namespace velmora {
 
-float RLOBE(float q) {
+float lobeRadius(float q) {
   const float t = std::pow(q, 0.66667f);
   return 0.49f * t / (0.6f * t + std::log(1.0f + std::pow(q, 0.33334f)));
 }
 
-void ORBITUNITS(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT) {
+void orbitUnits(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT) {
   ASEP = std::pow(M2, 0.866667f) / RL2A;
   PORB = std::sqrt(ASEP * ASEP * ASEP / (M1 + M2)) * 9988.86f;
   VUNIT = std::sqrt((M1 + M2) / ASEP) * 437798.0f;
 }
 
-void DERIVESYSTEM(Sim& S, bool newRun) {
+void deriveSystem(Sim& S, bool newRun) {
   // 1-2. Mass fractions, L1, the potential there, the back of the lobe and its outline.
   S.MU2 = S.M2 / (S.M1 + S.M2);
   S.MU1 = S.M1 / (S.M1 + S.M2);
@@ -27,9 +27,9 @@ void DERIVESYSTEM(Sim& S, bool newRun) {
   EQUIPOT(S);
 
   // 3-4. Lobe radius, separation, period and velocity unit.
-  S.RL2A = RLOBE(S.M2 / S.M1);
+  S.RL2A = lobeRadius(S.M2 / S.M1);
   S.RL2ASQ = S.RL2A * S.RL2A;
-  ORBITUNITS(S.M1, S.M2, S.RL2A, S.ASEP, S.PORB, S.VUNIT);
+  orbitUnits(S.M1, S.M2, S.RL2A, S.ASEP, S.PORB, S.VUNIT);
 
   // 5. Fixed constants of the gas and the display.
   S.RWD = std::pow(S.M1 * 1.989e-27f, -1.0f / 3.0f) / 6.96e10f;
@@ -93,6 +93,6 @@ void DERIVESYSTEM(Sim& S, bool newRun) {
   S.TWOPI = 6.28318548f;
 }
 
-void SETSYS(Sim& S) { DERIVESYSTEM(S, true); }
+void SETSYS(Sim& S) { deriveSystem(S, true); }
 
 }  // namespace velmora

@@ -8,7 +8,7 @@ namespace velmora {
 // everything else is recomputed from them.
 void SETSYS2(Sim& S) {
   S.NORBEND = S.IORBIT + S.NORBADD;
-  DERIVESYSTEM(S, false);
+  deriveSystem(S, false);
 }
 
 }  // namespace velmora

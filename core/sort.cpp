@@ -5,6 +5,6 @@
 
 namespace velmora {
 
-void SORT(Sim& S) { search::Sweep<false>(S).run(); }
+void SORT(Sim& S) { neighbourSweep(S, false); }
 
 }  // namespace velmora

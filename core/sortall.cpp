@@ -4,6 +4,6 @@
 
 namespace velmora {
 
-void SORTALL(Sim& S) { search::Sweep<true>(S).run(); }
+void SORTALL(Sim& S) { neighbourSweep(S, true); }
 
 }  // namespace velmora

@@ -3,10 +3,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "core/arrays.h"
+#include "io/run_error.h"
 
 namespace velmora {
 
@@ -32,12 +32,6 @@ inline constexpr int NCELLS = 10000;    // cells of one slab
 inline constexpr int NWINCELLS = 20000; // cells of the two-slab window
 inline constexpr int MAXINCELL = 300;   // particles per window cell
 inline constexpr int NSLABS = 42;       // z slabs
-
-// A run that cannot go on (a capacity of the tables is exhausted). The step loop
-// stops at the point of the fault; every file written so far is complete.
-struct RunError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // What a pair term reads of a neighbour, packed per particle so that a neighbour costs one
 // cache line (a work area of the gas passes, refreshed by each pass before use).

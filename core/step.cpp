@@ -3,9 +3,9 @@
 #include <string>
 
 #include "core/core.h"
-#include "core/viewmouse.h"
+#include "core/view_mouse.h"
 #include "files/files.h"
-#include "files/fortran_format.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 namespace {
@@ -32,7 +32,7 @@ void search(Sim& S, I32 active) {
 }
 
 // One sub-step: the level-1 half at its midpoint, then the levels that complete at its end.
-void SUBSTEP(Sim& S, I32 KSUB, int k) {
+void subStep(Sim& S, I32 KSUB, int k) {
   S.ICUR = lowestLevel(S);
   if (S.ICUR == 0) return;  // no particle yet: nothing to advance
 
@@ -62,7 +62,7 @@ void SUBSTEP(Sim& S, I32 KSUB, int k) {
 }
 
 // Removal counts and dissipated energy of the phase just done.
-void BOOKPHASE(Sim& S) {
+void bookPhase(Sim& S) {
   const I32 i = S.IPHASE;
   S.NESCPH(i) = S.NESC - S.NESC0;
   S.NACCPH(i) = S.NACC - S.NACC0;
@@ -76,7 +76,7 @@ void BOOKPHASE(Sim& S) {
 }
 
 // A frame at phase 1 of every orbit and at every multiple of FRAMESTEP, from orbit RECSTART on.
-void RECORD(Sim& S, RunHost& H, const Control& C) {
+void recordFrame(Sim& S, RunHost& H, const Control& C) {
   if (!isTrue(S.RECFLAG)) return;
   const bool due = S.IPHASE == 1 || (S.FRAMESTEP >= 1 && S.IPHASE % S.FRAMESTEP == 0);
   if (!due) return;
@@ -84,7 +84,7 @@ void RECORD(Sim& S, RunHost& H, const Control& C) {
   else if (C.NSTEPS > C.IFIRSTREC) WRITEITFRAMES(S, H, FALSE4);
 }
 
-std::string TITLETEXT(const Sim& S) {
+std::string titleText(const Sim& S) {
   std::string t1 = isTrue(S.RECFLAG) ? " Velmora - Current File: " + fmt::trimRight(S.RUNNAME).substr(0, 25)
                                      : std::string(" Velmora - Simulation Not Recording");
   const std::string t2 = "       X-Angle: " + fmt::I(S.XANGLE, 5) + "    ";
@@ -94,15 +94,15 @@ std::string TITLETEXT(const Sim& S) {
 
 // Steps 6 and 7 of a phase: take one message; while paused, keep redrawing and taking messages.
 // Returns false when the stop area was clicked.
-bool MESSAGES(Sim& S, RunHost& H, Control& C) {
+bool takeMessages(Sim& S, RunHost& H, Control& C) {
   for (;;) {
     if (auto m = H.takeMessage()) {
-      const Click c = MOUSEVIEW(S, C.IPAUSE, H, *m);
+      const Click c = mouseView(S, C.IPAUSE, H, *m);
       if (c == Click::Stop) return false;
       if (c == Click::Paused) continue;
       if (c == Click::Moved) {
-        H.setTitle(TITLETEXT(S));
-        MOUSEDONE(S);
+        H.setTitle(titleText(S));
+        mouseDone(S);
       }
     }
     if (C.IPAUSE % 2 != 0) return true;
@@ -112,11 +112,11 @@ bool MESSAGES(Sim& S, RunHost& H, Control& C) {
 }
 
 // End of an orbit: the light curve from orbit LCSTART on, the restart file every RSEVERY orbits.
-void ENDORBIT(Sim& S, RunHost& H) {
+void endOrbit(Sim& S, RunHost& H) {
   S.IORBIT += 1;
   S.IPHASE = 0;
   if (isTrue(S.LCFLAG)) {
-    if (S.IORBIT == S.LCSTART) NEW_LC(S, H);
+    if (S.IORBIT == S.LCSTART) newLightCurve(S, H);
     else if (S.IORBIT > S.LCSTART) WRITE_LC(S, H);
   }
   if (isTrue(S.RSFLAG) && S.RSEVERY >= 1 && S.IORBIT % S.RSEVERY == 0) WRITEFINAL(S, H);
@@ -136,16 +136,16 @@ void STEP(Sim& S, RunHost& H, I32 NDISP, I32 NINJ) {
     S.IPHASE += 1;
     C.NSTEPS += 1;
     if (S.INJOFF == 0 && S.NPART < S.NPMAX) INJNEW(S, NINJ);
-    for (int k = 1; k <= S.NSUB; ++k) SUBSTEP(S, ++C.KSUB, k);
+    for (int k = 1; k <= S.NSUB; ++k) subStep(S, ++C.KSUB, k);
     C.KSUB = 0;
-    BOOKPHASE(S);
-    RECORD(S, H, C);
-    if (!MESSAGES(S, H, C)) return;
+    bookPhase(S);
+    recordFrame(S, H, C);
+    if (!takeMessages(S, H, C)) return;
     if (NDISP >= 1 && S.IPHASE % NDISP == 0) {
       if (isTrue(S.SHOWSIM)) H.show(S, C.NSTEPS, S.XANGLE, S.YANGLE, 0);
       else H.progress(S.IPHASE, S.IORBIT);
     }
-    if (S.IPHASE == NPHASES) ENDORBIT(S, H);
+    if (S.IPHASE == NPHASES) endOrbit(S, H);
   }
 }
 

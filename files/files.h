@@ -15,7 +15,7 @@ void REINIT(Sim& S);
 
 // Light-curve file: created with its count line at the end of orbit LCSTART, then
 // 200 samples appended at the end of every orbit.
-void NEW_LC(Sim& S, RunHost& H);
+void newLightCurve(Sim& S, RunHost& H);
 void WRITE_LC(Sim& S, RunHost& H);
 
 // Restart file: replaced with the state at the end of the orbit.

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "files/binary.h"
+#include "io/binary.h"
 
 namespace velmora {
 

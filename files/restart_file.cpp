@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "files/fortran_format.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 

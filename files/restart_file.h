@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/state.h"
-#include "files/file_error.h"
+#include "io/file_error.h"
 
 namespace velmora {
 

@@ -1,16 +1,16 @@
-// NEW_LC and WRITE_LC: the light-curve file, 200 samples per completed orbit.
+// newLightCurve and WRITE_LC: the light-curve file, 200 samples per completed orbit.
 #include <string>
 
-#include "files/file_io.h"
 #include "files/files.h"
-#include "files/fortran_format.h"
+#include "io/file_io.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 
 std::string lightCurveName(const Sim& S) { return fmt::trimRight(S.RUNNAME) + "_lc.vlm"; }
 
 // The count line announces the samples of every orbit from LCSTART to the end of the run.
-void NEW_LC(Sim& S, RunHost& H) {
+void newLightCurve(Sim& S, RunHost& H) {
   const std::string name = lightCurveName(S);
   const long long n = 200LL * (S.NORBTOT + S.ORB0 - S.LCSTART) + 200;
   const std::string err = writeNew(name, fmt::listInt(n) + "\r\n");

@@ -1,10 +1,10 @@
 // WRITEFINAL: the restart file, replaced as a whole at the end of an orbit.
 #include <string>
 
-#include "files/file_io.h"
 #include "files/files.h"
-#include "files/fortran_format.h"
 #include "files/restart_file.h"
+#include "io/file_io.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <string>
 
-#include "files/binary.h"
-#include "files/file_io.h"
 #include "files/files.h"
-#include "files/fortran_format.h"
+#include "io/binary.h"
+#include "io/file_io.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 namespace velmora {
 
-std::string COMDLGER_TEXT(int code) {
+std::string comdlgerText(int code) {
   switch (code) {
     case 0: return {};
     case 1: return "The lStructSize member of a structure for the corresponding common dialog box is invalid.";

@@ -1,12 +1,12 @@
 // The playback loop of a recorded run.
 #include "shell/playback.h"
 
-#include "core/viewmouse.h"
-#include "files/fortran_format.h"
+#include "core/view_mouse.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 
-PlaybackEnd PLAYBACK(RecordingReader& R, RunHost& H, bool loop, const std::string& titleBase, PlaybackMouse& pb,
+PlaybackEnd playRecording(RecordingReader& R, RunHost& H, bool loop, const std::string& titleBase, PlaybackMouse& pb,
                      const FrameShow& show) {
   PlaybackEnd end;
   RecordedFrame frame;
@@ -19,7 +19,7 @@ PlaybackEnd PLAYBACK(RecordingReader& R, RunHost& H, bool loop, const std::strin
   for (;;) {
     // a. One message: the stop and pause areas and turning, as in a live run.
     if (auto m = H.takeMessage()) {
-      const Click c = MOUSEVIEW(pb, PBPAUSE, H, *m);
+      const Click c = mouseView(pb, PBPAUSE, H, *m);
       if (c == Click::Stop) {
         end.stopped = true;
         return end;
@@ -29,7 +29,7 @@ PlaybackEnd PLAYBACK(RecordingReader& R, RunHost& H, bool loop, const std::strin
         if (isTrue(pb.LDRAG) || isTrue(pb.RDRAG)) VIEWCHG = true;
         H.setTitle(fmt::trimRight(titleBase) + "       X-Angle: " + fmt::I(pb.XANGLE, 5) + "     Y-Angle: " +
                    fmt::I(pb.YANGLE, 5) + " ");
-        MOUSEDONE(pb);
+        mouseDone(pb);
       }
     }
 

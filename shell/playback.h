@@ -31,7 +31,7 @@ struct PlaybackEnd {
 // Plays R from its first frame: frame after frame up to its frame total (or the end of a
 // shorter file), then again from the start when `loop` is set. titleBase is the window title
 // that the angles are appended to while the view is turned.
-PlaybackEnd PLAYBACK(RecordingReader& R, RunHost& H, bool loop, const std::string& titleBase, PlaybackMouse& pb,
+PlaybackEnd playRecording(RecordingReader& R, RunHost& H, bool loop, const std::string& titleBase, PlaybackMouse& pb,
                      const FrameShow& show);
 
 }  // namespace velmora

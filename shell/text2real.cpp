@@ -1,7 +1,7 @@
 // TEXT2REAL: free-format reading of a real from a box text.
 #include "shell/text2real.h"
 
-#include "files/fortran_format.h"
+#include "io/fortran_format.h"
 
 namespace velmora {
 

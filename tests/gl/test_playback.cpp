@@ -2,8 +2,8 @@
 #include <fstream>
 #include <set>
 
-#include "display/startscene.h"
-#include "tests/gl/gl_support.h"
+#include "display/start_scene.h"
+#include "tests/support/gl_support.h"
 
 namespace velmora {
 namespace {

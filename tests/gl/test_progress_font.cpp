@@ -1,5 +1,5 @@
 // The progress screen and the bitmap fonts.
-#include "tests/gl/gl_support.h"
+#include "tests/support/gl_support.h"
 
 namespace velmora {
 namespace {

@@ -1,5 +1,5 @@
 // The live frame: button strip, depth rule, stars and particle colours.
-#include "tests/gl/gl_support.h"
+#include "tests/support/gl_support.h"
 
 namespace velmora {
 namespace {

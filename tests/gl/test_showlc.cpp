@@ -4,8 +4,7 @@
 #include <fstream>
 #include <functional>
 
-#include "tests/cli_support.h"
-#include "tests/gl/gl_support.h"
+#include "tests/support/gl_support.h"
 
 namespace velmora {
 namespace {

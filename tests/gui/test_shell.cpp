@@ -17,16 +17,16 @@
 #include <QtTest>
 #include <functional>
 
-#include "files/fortran_format.h"
 #include "core/core.h"
 #include "files/files.h"
-#include "shell/DiskSetupRules.h"
-#include "shell/Disksetup.h"
-#include "shell/GLView.h"
-#include "shell/HelpWindow.h"
+#include "io/fortran_format.h"
 #include "shell/COMDLGER.h"
-#include "shell/InitializeOpen.h"
-#include "shell/Velmora.h"
+#include "shell/disk_setup_rules.h"
+#include "shell/qt/Disksetup.h"
+#include "shell/qt/InitializeOpen.h"
+#include "shell/qt/Velmora.h"
+#include "shell/qt/gl_view.h"
+#include "shell/qt/help_window.h"
 
 using namespace velmora;
 

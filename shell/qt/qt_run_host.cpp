@@ -1,0 +1,130 @@
+// Qt run host: a filter on the application's events while a run or playback is in progress.
+#include "shell/qt/qt_run_host.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QThread>
+
+#include "shell/qt/gl_view.h"
+
+namespace velmora {
+namespace {
+
+bool isUserInput(QEvent::Type t) {
+  switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::optional<MouseMsg> toMessage(const QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+      if (e->button() == Qt::LeftButton) return MouseMsg{MouseMsg::LeftDown, p.x(), p.y()};
+      if (e->button() == Qt::RightButton) return MouseMsg{MouseMsg::RightDown, p.x(), p.y()};
+      return std::nullopt;
+    case QEvent::MouseButtonRelease:
+      if (e->button() == Qt::LeftButton) return MouseMsg{MouseMsg::LeftUp, p.x(), p.y()};
+      if (e->button() == Qt::RightButton) return MouseMsg{MouseMsg::RightUp, p.x(), p.y()};
+      return std::nullopt;
+    case QEvent::MouseButtonDblClick: return MouseMsg{MouseMsg::DoubleClick, p.x(), p.y()};
+    case QEvent::MouseMove: return MouseMsg{MouseMsg::Move, p.x(), p.y()};
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+QtRunHost::QtRunHost(QMainWindow* window, GLView* view, const Sim& S) : window_(window), view_(view), S_(S) {}
+
+QtRunHost::~QtRunHost() { end(); }
+
+void QtRunHost::begin() {
+  if (active_) return;
+  queue_.clear();
+  closeRequested_ = false;
+  stopSent_ = false;
+  active_ = true;
+  view_->setLoopActive(true);
+  view_->setMouseTracking(true);
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+void QtRunHost::end() {
+  if (!active_) return;
+  active_ = false;
+  view_->setLoopActive(false);
+  view_->setMouseTracking(false);
+  QCoreApplication::instance()->removeEventFilter(this);
+  queue_.clear();
+}
+
+bool QtRunHost::eventFilter(QObject* watched, QEvent* event) {
+  if (!active_) return false;
+  if (event->type() == QEvent::Close && watched == window_) {
+    closeRequested_ = true;
+    event->ignore();
+    return true;
+  }
+  if (!isUserInput(event->type())) return false;
+  if (watched == view_) {
+    if (auto m = toMessage(static_cast<QMouseEvent*>(event))) queue_.push_back(*m);
+  }
+  return true;  // all other input is consumed and lost while the loop runs
+}
+
+std::optional<MouseMsg> QtRunHost::takeMessage() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (closeRequested_ && !stopSent_) {
+    stopSent_ = true;
+    I32 w = 0, h = 0;
+    viewSize(w, h);
+    return MouseMsg{MouseMsg::LeftDown, 0, h - 1};  // the QUIT area
+  }
+  if (queue_.empty()) return std::nullopt;
+  const MouseMsg m = queue_.front();
+  queue_.pop_front();
+  return m;
+}
+
+void QtRunHost::setTitle(const std::string& title) { window_->setWindowTitle(QString::fromStdString(title)); }
+
+void QtRunHost::sleepMs(int ms) { QThread::msleep(static_cast<unsigned long>(ms > 0 ? ms : 0)); }
+
+void QtRunHost::show(const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 paused) {
+  view_->showLive(S, NSTEPS, XANGLE, YANGLE, paused);
+}
+
+void QtRunHost::progress(I32 IPHASE, I32 IORBIT) { view_->showProgress(S_, IPHASE, IORBIT); }
+
+void QtRunHost::viewSize(I32& VIEWW, I32& VIEWH) const { view_->drawingArea(VIEWW, VIEWH); }
+
+void QtRunHost::warn(const std::string& message) { warnings_ << QString::fromStdString(message); }
+
+QStringList QtRunHost::takeWarnings() {
+  QStringList w = warnings_;
+  warnings_.clear();
+  return w;
+}
+
+}  // namespace velmora

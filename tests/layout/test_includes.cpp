@@ -1,0 +1,148 @@
+// Includes run one way between the folders of the tree: io <- core <- files <- analysis,
+// display <- display/gl <- shell <- shell/qt, with cli/ and python/ on top; Qt headers only in
+// qt/ folders and OpenGL headers only in gl/ folders. Every include of the tree is read and
+// each one against these rules is reported with its file and line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folders whose headers a folder may include, besides its own.
+const std::map<std::string, std::set<std::string>>& allowed() {
+  static const std::map<std::string, std::set<std::string>> a = {
+      {"io", {}},
+      {"core", {"io"}},
+      {"files", {"io", "core"}},
+      {"analysis", {"io", "core", "files"}},
+      {"display", {"io", "core", "files"}},
+      {"display/gl", {"io", "core", "files", "analysis", "display"}},
+      {"shell", {"io", "core", "files", "analysis", "display", "display/gl"}},
+      {"shell/qt", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
+      {"cli", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
+      {"python", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
+  };
+  return a;
+}
+
+// The edges that run back because the routines call each other so: STEP writes the run's
+// files, and SETUP and RESTART build the star outlines of every phase.
+const std::set<std::pair<std::string, std::string>>& backEdges() {
+  static const std::set<std::pair<std::string, std::string>> e = {
+      {"core/step.cpp", "files/files.h"},
+      {"core/setup.cpp", "display/makeshow.h"},
+      {"files/restart.cpp", "display/makeshow.h"},
+  };
+  return e;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool isSource(const fs::path& p) {
+  const auto e = p.extension();
+  return e == ".h" || e == ".hpp" || e == ".cpp" || e == ".cc";
+}
+
+// Every include against the rules below `root`, one message per fault: "file:line: what".
+std::vector<std::string> layoutFaults(const fs::path& root) {
+  static const std::regex inc(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+  static const std::regex qt(R"(^(Q[A-Za-z]+|Qt[A-Za-z]*/.*|q[a-z]+\.h)$)");
+  static const std::regex gl(R"(^(GL|EGL|GLES[0-9]*|KHR)/.*$)");
+  std::vector<std::string> faults;
+  for (const auto& [folder, may] : allowed()) {
+    const fs::path dir = root / folder;
+    if (!fs::is_directory(dir)) continue;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (!entry.is_regular_file() || !isSource(entry.path())) continue;
+      const std::string file = folder + "/" + entry.path().filename().string();
+      const bool qtFolder = folder.ends_with("/qt") || folder == "qt";
+      const bool glFolder = folder.ends_with("/gl") || folder == "gl";
+      std::ifstream in(entry.path());
+      std::string line;
+      for (int n = 1; std::getline(in, line); ++n) {
+        std::smatch m;
+        if (!std::regex_search(line, m, inc)) continue;
+        const std::string name = m[2];
+        const std::string where = file + ":" + std::to_string(n) + ": ";
+        if (m[1] == "<") {
+          if (!qtFolder && std::regex_match(name, qt))
+            faults.push_back(where + "Qt header <" + name + "> outside a qt/ folder");
+          if (!glFolder && std::regex_match(name, gl))
+            faults.push_back(where + "OpenGL header <" + name + "> outside a gl/ folder");
+          continue;
+        }
+        const std::string target = folderOf(name);
+        if (target.empty() || target == folder || may.count(target) != 0) continue;
+        if (backEdges().count({file, name}) != 0) continue;
+        if (allowed().count(target) == 0) continue;  // not a folder of the product (tests, generated files)
+        faults.push_back(where + "includes \"" + name + "\": " + folder + "/ may not include " + target +
+                         "/ (includes run io <- core <- files <- analysis, display <- display/gl <- shell <- "
+                         "shell/qt, with cli/ and python/ on top)");
+      }
+    }
+  }
+  std::sort(faults.begin(), faults.end());
+  return faults;
+}
+
+std::string joined(const std::vector<std::string>& v) {
+  std::string s;
+  for (const auto& f : v) s += f + "\n";
+  return s;
+}
+
+TEST(Layout, EveryIncludeRunsOneWay) {
+  const auto faults = layoutFaults(VELMORA_SOURCE_DIR);
+  EXPECT_TRUE(faults.empty()) << joined(faults);
+}
+
+TEST(Layout, TheForcedBackEdgesAreStillThere) {
+  // An edge listed as allowed that no longer exists should leave the list.
+  for (const auto& [file, header] : backEdges()) {
+    std::ifstream in(fs::path(VELMORA_SOURCE_DIR) / file);
+    ASSERT_TRUE(in) << file;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("#include \"" + header + "\""), std::string::npos) << file << " no longer includes " << header;
+  }
+}
+
+// A small tree with one fault of each kind: each is named with its file and line, and the
+// allowed includes pass.
+TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
+  test::TempDir dir;
+  const auto put = [](const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << text;
+  };
+  put("core/fine.cpp", "// ok\n#include \"core/state.h\"\n#include \"io/binary.h\"\n#include <cmath>\n");
+  put("core/step.cpp", "#include \"files/files.h\"\n");
+  put("core/bad.cpp", "// one\n// two\n#include \"files/recording.h\"\n");
+  put("display/view.cpp", "#include <GL/gl.h>\n#include <QWidget>\n");
+  put("display/gl/draw.cpp", "#include <GL/gl.h>\n#include \"display/view_rules.h\"\n");
+  put("cli/main.cpp", "#include \"shell/qt/Velmora.h\"\n#include \"shell/restart_rules.h\"\n");
+  const auto faults = layoutFaults(dir.path());
+  ASSERT_EQ(faults.size(), 4u) << joined(faults);
+  EXPECT_TRUE(faults[0].starts_with("cli/main.cpp:1: includes \"shell/qt/Velmora.h\"")) << faults[0];
+  EXPECT_TRUE(faults[1].starts_with("core/bad.cpp:3: includes \"files/recording.h\": core/ may not include files/"))
+      << faults[1];
+  EXPECT_EQ(faults[2], "display/view.cpp:1: OpenGL header <GL/gl.h> outside a gl/ folder");
+  EXPECT_EQ(faults[3], "display/view.cpp:2: Qt header <QWidget> outside a qt/ folder");
+}
+
+}  // namespace
+}  // namespace velmora
