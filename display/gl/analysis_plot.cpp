@@ -171,10 +171,13 @@ void growthPanel(Display& D, const RunAnalysis& a) {
   }
   glEnd();
   glPointSize(1.0f);
+  // Lines join neighbouring windows that both detect the superhump.
   glColor3f(1.0f, 1.0f, 0.0f);
-  glBegin(GL_LINE_STRIP);
-  for (const GrowthWindow& g : w)
-    if (g.detected) glVertex2f(p.X(0.5 * (g.tStart + g.tEnd)), p.Y(g.amplitude));
+  glBegin(GL_LINES);
+  for (std::size_t i = 1; i < w.size(); ++i)
+    if (w[i - 1].detected && w[i].detected)
+      segment(p.X(0.5 * (w[i - 1].tStart + w[i - 1].tEnd)), p.Y(w[i - 1].amplitude),
+              p.X(0.5 * (w[i].tStart + w[i].tEnd)), p.Y(w[i].amplitude));
   glEnd();
   std::string title = "Growth: windows of " + std::to_string(a.growth.window) + " orbits (grey: upper limits)";
   if (a.growth.onsetIndex >= 0) {
@@ -217,9 +220,9 @@ void radiiPanel(Display& D, const RunAnalysis& a) {
   axes(D, p, "%.1f", "%.2f", "Radius", "Orbits");
   glColor3f(0.5f, 0.5f, 0.5f);
   dashedHorizontal(p, a.reference.r31);
-  draw::caption(D, 4000, 1.01f, p.Y(a.reference.r31), "3:1");
+  draw::caption(D, 4000, 1.01f, p.Y(a.reference.r31) - 0.015f, "3:1");
   dashedHorizontal(p, a.reference.rocheLobe);
-  draw::caption(D, 4000, 1.01f, p.Y(a.reference.rocheLobe) - 0.005f, "lobe");
+  draw::caption(D, 4000, 1.01f, p.Y(a.reference.rocheLobe) + 0.002f, "lobe");
   glColor3f(1.0f, 1.0f, 1.0f);
   curve(a, p, [](const DiskSnapshot& d) { return d.r90; });
   glColor3f(1.0f, 1.0f, 0.0f);
