@@ -15,9 +15,11 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 
 #include "core/core.h"
+#include "display/view_rules.h"
 #include "files/files.h"
 #include "io/fortran_format.h"
 #include "shell/COMDLGER.h"
@@ -49,7 +51,9 @@ class ScriptedFiles : public FileDialogs {
 
 void screenshot(QWidget* w, const QString& name) {
   QDir().mkpath(QStringLiteral(VELMORA_SCREENSHOT_DIR));
-  const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1.png").arg(name);
+  // Runs on scaled screens name their pictures apart (VELMORA_SCREENSHOT_SUFFIX).
+  const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1%2.png")
+                           .arg(name, QString::fromLocal8Bit(qgetenv("VELMORA_SCREENSHOT_SUFFIX")));
   if (auto* gl = qobject_cast<QOpenGLWidget*>(w)) {
     gl->grabFramebuffer().save(path);
   } else if (auto* main = qobject_cast<MainWindow*>(w)) {
@@ -140,6 +144,30 @@ void clickButton(QWidget* dialog, const char* name) {
 }
 
 }  // namespace
+
+// The button strip as drawn, at the screen's device-pixel ratio r: r x 25 rows high at the
+// bottom of the drawing area, the QUIT caption (with the tail of its Q) about r x 12 rows tall;
+// as at ratio 1, only with r times the pixels.
+void checkStrip(GLView* view) {
+  const QImage shot = view->grabFramebuffer();
+  const qreal r = view->devicePixelRatioF();
+  const int strip = devicePixels(STRIPH, r), H = shot.height();
+  const QColor grey(102, 102, 102);
+  QCOMPARE(shot.pixelColor(2, H - 2), grey);
+  QCOMPARE(shot.pixelColor(2, H - strip + 1), grey);
+  QCOMPARE(shot.pixelColor(2, H - strip - 3), QColor(Qt::black));
+  I32 vw = 0, vh = 0;
+  view->deviceArea(vw, vh);
+  int rows = 0;  // below the line along the top of the strip
+  for (int y = H - strip + static_cast<int>(std::ceil(2 * r)); y < H; ++y) {
+    bool white = false;
+    for (int x = 0; x < static_cast<int>(0.07 * vw) && !white; ++x) white = shot.pixelColor(x, y) == QColor(Qt::white);
+    rows += white ? 1 : 0;
+  }
+  QVERIFY2(rows >= 0.7 * 14 * r && rows <= 14 * r, qPrintable(QStringLiteral("QUIT is %1 rows tall at ratio %2")
+                                                                        .arg(rows)
+                                                                        .arg(r)));
+}
 
 class ShellTest : public QObject {
   Q_OBJECT
@@ -257,6 +285,7 @@ class ShellTest : public QObject {
           QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(300, 330));
           QTimer::singleShot(150, [&] {
             screenshot(view, QStringLiteral("run-paused"));
+            checkStrip(view);
             QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(pauseX, stripY));  // CONT.
             QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, stripY));       // QUIT
           });
