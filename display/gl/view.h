@@ -22,12 +22,25 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/state.h"
 #include "display/gl/display.h"
 
 namespace velmora {
+
+// A run host for pictures drawn one after the other (the command line's renderings, movies): no
+// messages, no frame wait, no window.
+struct StillHost : RunHost {
+  std::optional<MouseMsg> takeMessage() override { return std::nullopt; }
+  void setTitle(const std::string&) override {}
+  void sleepMs(int) override {}
+  void show(const Sim&, I32, I32, I32, I32) override {}
+  void progress(I32, I32) override {}
+  void viewSize(I32& w, I32& h) const override { w = h = 0; }
+  void warn(const std::string&) override {}
+};
 
 class View {
  public:

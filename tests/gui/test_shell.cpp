@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 #include <QSurfaceFormat>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 #include "core/core.h"
@@ -41,6 +43,10 @@ class ScriptedFiles : public FileDialogs {
   int error = 0;
   QString open(QWidget*, int& code) override { return next(code); }
   QString save(QWidget*, int& code) override { return next(code); }
+  QString saveMovie(QWidget*, const QString&) override {
+    int code = 0;
+    return next(code);
+  }
 
  private:
   QString next(int& code) {
@@ -103,6 +109,33 @@ void whenModal(std::function<void(QWidget*)> fn) {
     }
     fn(w);
   });
+}
+
+// Runs fn once a modal widget of type W is up, and `ready` holds for it.
+template <class W>
+void whenModalIs(std::function<void(W*)> fn, std::function<bool(W*)> ready = {}) {
+  QTimer::singleShot(20, [fn, ready] {
+    auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+    if (!w || (ready && !ready(w))) {
+      whenModalIs<W>(fn, ready);
+      return;
+    }
+    fn(w);
+  });
+}
+
+// What ffprobe says of a movie's video: "width,height,frames", or an empty text.
+QString probeMovie(const QString& path) {
+  const QString out = path + QStringLiteral(".probe");
+  const QString cmd = QStringLiteral("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                     "stream=width,height,nb_read_frames -of csv=p=0 '%1' > '%2'")
+                          .arg(path, out);
+  if (std::system(cmd.toLocal8Bit().constData()) != 0) return {};
+  QFile f(out);
+  f.open(QIODevice::ReadOnly);
+  const QString text = QString::fromLatin1(f.readAll()).trimmed();
+  QFile::remove(out);
+  return text;
 }
 
 void typeInto(QWidget* dialog, const char* box, const QString& text) {
@@ -437,6 +470,44 @@ class ShellTest : public QObject {
     QVERIFY(w.windowTitle().startsWith(QStringLiteral(" Velmora   Current File Name:  demo")));
     QVERIFY(!w.busy());
     screenshot(&w, QStringLiteral("after-playback"));
+  }
+
+  void exportMovieAndCancel() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("clip", 1, true, false);  // 29 frames
+    const QDir d(dir.path());
+    ScriptedFiles files;
+    files.answers << d.filePath(QStringLiteral("clip.vlm")) << d.filePath(QStringLiteral("clip.mp4"))
+                  << d.filePath(QStringLiteral("clip.vlm")) << d.filePath(QStringLiteral("again.mp4"));
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // A whole export: every frame at the drawing area's size (even), told in a message box.
+    QString told;
+    whenModalIs<QMessageBox>([&](QMessageBox* box) {
+      told = box->text();
+      box->accept();
+    });
+    w.action(QStringLiteral("exportMovie"))->trigger();
+    QVERIFY2(told.contains(QStringLiteral("29 frames")), qPrintable(told));
+    const QString size = QStringLiteral("%1,%2").arg(w.view()->width() & ~1).arg(w.view()->height() & ~1);
+    QCOMPARE(probeMovie(d.filePath(QStringLiteral("clip.mp4"))), size + QStringLiteral(",29"));
+
+    // Cancelled after the first frames: nothing under the chosen name, no temporary file.
+    whenModalIs<QProgressDialog>(
+        [&](QProgressDialog* p) {
+          screenshot(p, QStringLiteral("movie-progress"));
+          auto* cancel = p->findChild<QPushButton*>();
+          QVERIFY(cancel);
+          QTest::mouseClick(cancel, Qt::LeftButton);
+        },
+        [](QProgressDialog* p) { return p->value() >= 2; });
+    w.action(QStringLiteral("exportMovie"))->trigger();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    const QStringList left = d.entryList(QDir::Files);
+    QCOMPARE(left, QStringList({QStringLiteral("clip.mp4"), QStringLiteral("clip.vlm")}));
   }
 
   void restartFromTheDialog() {
