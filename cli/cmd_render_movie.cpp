@@ -32,15 +32,21 @@ class MovieBar {
   explicit MovieBar(bool quiet)
       : out_(HeadlessHost::chooseOutput(quiet)), start_(std::chrono::steady_clock::now()), last_(start_) {}
 
-  void show(long long done, long long total) {
+  // what: "reading" while the recording is checked (shown only when that takes a while),
+  // "frame" while frames are encoded.
+  void show(const char* what, long long done, long long total) {
     if (out_ == HeadlessHost::Output::Quiet) return;
     const double frac = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double secs = seconds();
+    const bool reading = what[0] == 'r';
+    if (reading && secs < 1.0) return;
+    if (what != what_) lastTenth_ = -1;
+    what_ = what;
     if (out_ == HeadlessHost::Output::Lines) {
       const int tenth = static_cast<int>(frac * 10 + 1e-9);
       if (tenth == lastTenth_ && done != total) return;
       lastTenth_ = tenth;
-      std::fprintf(stderr, "frame %lld/%lld  %5.1f%%  %.0f s\n", done, total, 100.0 * frac, secs);
+      std::fprintf(stderr, "%s %lld/%lld  %5.1f%%  %.0f s\n", what, done, total, 100.0 * frac, secs);
       std::fflush(stderr);
       return;
     }
@@ -51,7 +57,7 @@ class MovieBar {
     const int filled = static_cast<int>(frac * width + 1e-9);
     std::string bar(static_cast<std::size_t>(filled < width ? filled : width), '#');
     bar.resize(width, '.');
-    std::fprintf(stderr, "\r[%s] %5.1f%%  frame %lld/%lld  %.0f s ", bar.c_str(), 100.0 * frac, done, total, secs);
+    std::fprintf(stderr, "\r[%s] %5.1f%%  %s %lld/%lld  %.0f s ", bar.c_str(), 100.0 * frac, what, done, total, secs);
     std::fflush(stderr);
     shown_ = true;
   }
@@ -67,6 +73,7 @@ class MovieBar {
   HeadlessHost::Output out_;
   std::chrono::steady_clock::time_point start_, last_;
   int lastTenth_ = -1;
+  const char* what_ = nullptr;
   bool shown_ = false;
 };
 
@@ -86,20 +93,27 @@ int runMovie(const MovieOptions& o) {
   spec.options.PTSIZE = o.pointSize == "large" ? 2.0f : 1.0f;
 
   // Everything is checked before the first frame: the request, ffmpeg, the whole recording.
-  const MoviePlan plan = planMovie(spec);
+  installStopHandler();
+  MovieBar bar(o.quiet);
+  const MoviePlan plan = planMovie(spec, [&bar](long long done, long long total) {
+    bar.show("reading", done, total);
+    return !stopRequested();
+  });
+  bar.end();
   switch (plan.kind) {
     case MoviePlan::Ready: break;
     case MoviePlan::Usage: return usageError(kCmd, plan.message);
+    case MoviePlan::Stopped:
+      std::fprintf(stderr, "velmora-cli %s: stopped; no movie written\n", kCmd);
+      return EXIT_STOPPED;
     case MoviePlan::BadFile:
     case MoviePlan::NoEncoder:
       std::fprintf(stderr, "velmora-cli %s: %s\n", kCmd, plan.message.c_str());
       return EXIT_FAILED;
   }
 
-  installStopHandler();
-  MovieBar bar(o.quiet);
   const MovieResult r = writeMovie(spec, plan, [&bar](long long done, long long total) {
-    bar.show(done, total);
+    bar.show("frame", done, total);
     return !stopRequested();
   });
   bar.end();

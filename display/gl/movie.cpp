@@ -26,7 +26,7 @@ std::string range(const char* option, long long lo, long long hi) {
 
 }  // namespace
 
-MoviePlan planMovie(const MovieSpec& spec) {
+MoviePlan planMovie(const MovieSpec& spec, const MovieProgress& reading) {
   MoviePlan plan;
   if (!movieFormatOf(spec.out, plan.format))
     return refuse(MoviePlan::Usage, "\"" + spec.out + "\": a movie is written as .mp4 (H.264), .webm (VP9) or .gif");
@@ -58,9 +58,10 @@ MoviePlan planMovie(const MovieSpec& spec) {
     plan.NORBTOT = R.NORBTOT();
     const long long total = R.frameTotal();
     const long long want = spec.last != 0 ? spec.last : total;
+    const long long toRead = std::min(want, total);
     RecordedFrame f;
-    while (R.frames() < want && R.frames() < total && R.next(f)) {
-    }
+    while (R.frames() < toRead && R.next(f))
+      if (reading && !reading(R.frames(), toRead)) return refuse(MoviePlan::Stopped, "stopped while reading the recording");
     plan.shown = std::min(R.frames(), total);
     if (plan.shown < 1)
       return refuse(MoviePlan::BadFile, spec.recording + ": the recording holds no frame to show");

@@ -33,7 +33,8 @@ struct MoviePlan {
     Ready,     // frames first..last can be made
     Usage,     // the request itself is wrong: extension, size, rate or frame range
     BadFile,   // the recording cannot be read up to the last frame asked for
-    NoEncoder  // ffmpeg is missing
+    NoEncoder, // ffmpeg is missing
+    Stopped    // the check was cancelled
   } kind = Ready;
   std::string message;  // what is wrong, naming the option or the file
   MovieFormat format = MovieFormat::MP4;
@@ -43,10 +44,15 @@ struct MoviePlan {
   long long frames() const { return last - first + 1; }
 };
 
+// Called with the frames done and the total; returning false cancels.
+using MovieProgress = std::function<bool(long long done, long long total)>;
+
 // Checks the request in this order: the movie's extension, size (H.264 takes only even sizes),
 // rate and the frame range against the limits; ffmpeg; then reads the recording through the last
-// frame asked for, so that a damaged one is refused before anything is encoded.
-MoviePlan planMovie(const MovieSpec& spec);
+// frame asked for, so that a damaged one is refused before anything is encoded. `reading` is told
+// the frames read so far (a long recording takes a while); returning false stops the check with
+// kind Stopped.
+MoviePlan planMovie(const MovieSpec& spec, const MovieProgress& reading = {});
 
 // How making the movie ended.
 struct MovieResult {
@@ -55,10 +61,7 @@ struct MovieResult {
   long long frames = 0;  // frames encoded
 };
 
-// Called after each frame with the frames done and the total; returning false cancels.
-using MovieProgress = std::function<bool(long long done, long long total)>;
-
-// Draws and encodes the planned frames. The first is drawn twice, as `render recording` draws a
+// Draws and encodes the planned frames, telling `progress` after each. The first is drawn twice, as `render recording` draws a
 // frame, so that it shows the scene and not only the strip. Nothing is left under spec.out unless
 // the movie was written whole. Runs on any one thread: it makes its own context current there.
 MovieResult writeMovie(const MovieSpec& spec, const MoviePlan& plan, const MovieProgress& progress);

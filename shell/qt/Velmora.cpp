@@ -345,13 +345,14 @@ void MainWindow::exportMovie() {
   spec.options.STARSTYLE = opts_.STARSTYLE;
   spec.options.PTSIZE = opts_.PTSIZE;
   spec.options.COLORMODE = opts_.COLORMODE;
-  const MoviePlan plan = planMovie(spec);
-  if (plan.kind != MoviePlan::Ready) {
+  const MovieExportEnd end = runMovieExport(this, spec);
+  if (end.plan.kind == MoviePlan::Stopped) return;
+  if (end.plan.kind != MoviePlan::Ready) {
     QMessageBox::warning(this, QStringLiteral("Velmora"),
-                         QStringLiteral("No movie can be made: %1").arg(QString::fromStdString(plan.message)));
+                         QStringLiteral("No movie can be made: %1").arg(QString::fromStdString(end.plan.message)));
     return;
   }
-  const MovieResult r = runMovieExport(this, spec, plan);
+  const MovieResult& r = end.result;
   if (r.end == MovieResult::Written)
     QMessageBox::information(this, QStringLiteral("Velmora"),
                              QStringLiteral("The movie \"%1\" was written: %2 frames of %3 x %4 pixels, %5 frames a "

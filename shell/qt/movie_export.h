@@ -8,8 +8,14 @@ class QWidget;
 
 namespace velmora {
 
-// Makes the planned movie while a modal progress dialog shows the frames done; returns how it
-// ended (Cancelled when the dialog's Cancel was pressed before the last frame).
-MovieResult runMovieExport(QWidget* owner, const MovieSpec& spec, const MoviePlan& plan);
+// How an export ended: the check of the request and recording, and (when it passed) the movie.
+struct MovieExportEnd {
+  MoviePlan plan;
+  MovieResult result;
+};
+
+// Checks the request and makes the movie while a modal progress dialog shows the frames read and
+// then encoded; Cancel stops either (plan.kind Stopped, or result.end Cancelled).
+MovieExportEnd runMovieExport(QWidget* owner, const MovieSpec& spec);
 
 }  // namespace velmora
