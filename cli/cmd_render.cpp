@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/run_analysis.h"
+#include "cli/cmd_render_movie.h"
 #include "cli/progress_meter.h"
 #include "cli/recorded_frame.h"
 #include "cli/registry.h"
@@ -35,17 +36,6 @@ void addSize(CLI::App* app, Size& s) {
 bool sizeOk(const std::string& cmd, const Size& s) {
   return inRange(cmd, "--width", s.width, 16, 8192, 0) && inRange(cmd, "--height", s.height, 16, 8192, 0);
 }
-
-// A run host for pictures: no messages and no waiting.
-struct StillHost : RunHost {
-  std::optional<MouseMsg> takeMessage() override { return std::nullopt; }
-  void setTitle(const std::string&) override {}
-  void sleepMs(int) override {}
-  void show(const Sim&, I32, I32, I32, I32) override {}
-  void progress(I32, I32) override {}
-  void viewSize(I32& w, I32& h) const override { w = h = 0; }
-  void warn(const std::string&) override {}
-};
 
 std::string programDir() {
   char buf[PATH_MAX];
@@ -170,15 +160,6 @@ CLI::App* addRecording(CLI::App* render, Options& o) {
   return app;
 }
 
-// "XA,YA" as two whole numbers of degrees.
-bool parseAngles(const std::string& text, I32& xa, I32& ya) {
-  int a = 0, b = 0, used = 0;
-  if (std::sscanf(text.c_str(), "%d,%d%n", &a, &b, &used) != 2 || used != static_cast<int>(text.size())) return false;
-  if (a < -360 || a > 360 || b < -360 || b > 360) return false;
-  xa = a, ya = b;
-  return true;
-}
-
 int runRecording(const Options& o) {
   const std::string cmd = "render recording";
   if (!sizeOk(cmd, o.size)) return EXIT_USAGE;
@@ -282,8 +263,10 @@ Command add(CLI::App& parent) {
   CLI::App* title = addTitle(app, *o);
   auto ao = std::make_shared<AnalysisViewOptions>();
   CLI::App* analysis = addAnalysisView(app, *ao);
-  auto run = [o, recording, title, lc, ao, analysis]() -> int {
+  const Command movie = addRenderMovie(app);
+  auto run = [o, recording, title, lc, ao, analysis, movie]() -> int {
     if (analysis->parsed()) return runAnalysisView(*ao);
+    if (movie.app->parsed()) return movie.run();
     if (recording->parsed()) return runRecording(*o);
     if (title->parsed()) return runTitle(*o);
     if (lc->parsed()) return runLightCurve(*o);

@@ -1,4 +1,4 @@
-// Frame K of a recording.
+// Frame K of a recording, and the angles of a drawn frame.
 #include "cli/recorded_frame.h"
 
 #include <cstdio>
@@ -21,6 +21,14 @@ int readRecordedFrame(const std::string& cmd, const std::string& path, long long
     return EXIT_FAILED;
   }
   return EXIT_OK;
+}
+
+bool parseAngles(const std::string& text, I32& xa, I32& ya) {
+  int a = 0, b = 0, used = 0;
+  if (std::sscanf(text.c_str(), "%d,%d%n", &a, &b, &used) != 2 || used != static_cast<int>(text.size())) return false;
+  if (a < -360 || a > 360 || b < -360 || b > 360) return false;
+  xa = a, ya = b;
+  return true;
 }
 
 }  // namespace velmora::cli

@@ -1,4 +1,4 @@
-// One frame picked out of a recording, for the commands that draw or keep a single frame.
+// Frames picked out of a recording, for the commands that draw or keep them.
 #pragma once
 
 #include <memory>
@@ -13,5 +13,9 @@ namespace velmora::cli {
 // holds fewer than K frames. Every problem is printed as "velmora-cli CMD: ...".
 int readRecordedFrame(const std::string& cmd, const std::string& path, long long K,
                       std::unique_ptr<RecordingReader>& reader, RecordedFrame& frame);
+
+// "XA,YA" as two whole numbers of degrees, each in -360..360 (the --angles of the commands that
+// draw frames); false for any other text.
+bool parseAngles(const std::string& text, I32& xa, I32& ya);
 
 }  // namespace velmora::cli

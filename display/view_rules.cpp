@@ -21,6 +21,11 @@ void drawingArea(int width, int height, I32& VIEWW, I32& VIEWH) {
   }
 }
 
+int devicePixels(int n, double ratio) {
+  if (ratio == 1.0) return n;
+  return static_cast<int>(std::lround(static_cast<double>(n) * ratio));
+}
+
 float progressPercent(I32 IPHASE, I32 IORBIT, I32 NORBTOT) {
   const float done = static_cast<float>(IPHASE) / 200.0f + static_cast<float>(IORBIT);
   return done / static_cast<float>(NORBTOT) * 100.0f;

@@ -15,6 +15,10 @@ inline constexpr int STRIPH = 25;  // height of the button strip at the bottom o
 // A height of 0 (a minimised window) counts as 1.
 void drawingArea(int width, int height, I32& VIEWW, I32& VIEWH);
 
+// A length of n logical pixels in device pixels at a device-pixel ratio (2 on a screen scaled to
+// 200 %): n times the ratio, rounded to the nearest pixel; n itself at ratio 1.
+int devicePixels(int n, double ratio);
+
 // Completed share of the run in per cent: ((phase / 200) + completed orbits) / NORBTOT x 100.
 float progressPercent(I32 IPHASE, I32 IORBIT, I32 NORBTOT);
 // The 75-character progress text: the percentage as F5.2 (five asterisks from 100 on).

@@ -65,7 +65,7 @@ void DRAWSCENE(Display& D, const std::string& STARTFILE) {
 
     // Particles by temperature over the lobe, then the primary on top (no depth test).
     glDisable(GL_LIGHTING);
-    glPointSize(1.0f);
+    glPointSize(px(D, 1.0f));
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     scaleColours(ScaleKind::Temperature, sc.TEMP4.data(), sc.N, D.colours);

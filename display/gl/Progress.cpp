@@ -10,7 +10,7 @@ void PROGRESS(Display& D, const Sim& S, I32 IPHASE, I32 IORBIT) {
   // The font is built while the run is young; a context that has never had it (a run that
   // starts beyond 1 %, such as a restarted one) gets it at its first progress screen.
   if (p < 1.0f || !D.progressFontBuilt) {
-    MAKEFONT(D.fonts, 3000, 20, 0);
+    MAKEFONT(D.fonts, 3000, px(D, 20), 0);
     D.progressFontBuilt = true;
   }
   DRAWPRO(D, PROGTXT);

@@ -12,6 +12,7 @@
 #include "display/color_scale.h"
 #include "display/gl/MakeFont.h"
 #include "display/stars3d.h"
+#include "display/view_rules.h"
 #include "display/start_scene.h"
 #include "files/recording.h"
 
@@ -54,7 +55,15 @@ struct PlaybackInfo {
 // The state the views share: options, drawing area, fonts and each view's mesh storage.
 struct Display {
   ViewOptions opt;
-  I32 VIEWW = 0, VIEWH = 0;  // drawing area in pixels; its bottom 25 rows are the button strip
+  // The drawing area in device pixels (what OpenGL draws into); its bottom STRIPPX rows are the
+  // button strip. On a scaled screen (RATIO device pixels to a logical pixel) every length the
+  // views give in pixels (the strip, font heights, point sizes, line widths) is scaled by RATIO,
+  // so the picture looks as at ratio 1, only sharper.
+  I32 VIEWW = 0, VIEWH = 0;
+  double RATIO = 1.0;
+  I32 STRIPPX = STRIPH;
+  // The drawing area in logical pixels, the units of the mouse: the button hit areas use it.
+  I32 logicalW = 0, logicalH = 0;
   FontCache fonts;
   StarMeshes liveMesh, playMesh, titleMesh;
   std::string LABEL;            // the caption being drawn
@@ -69,8 +78,14 @@ struct Display {
   std::function<void(const std::string&)> warn;
 };
 
-// Drawing-area rule on a resize: VIEWW and VIEWH, the plain orthographic projection, the viewport.
-void resizeDrawingArea(Display& D, int width, int height);
+// Drawing-area rule on a resize, for a client area of width x height logical pixels shown at a
+// device-pixel ratio: the logical area by the rule, VIEWW and VIEWH in device pixels, the strip's
+// height, the plain orthographic projection and the viewport. A change of ratio rebuilds the title
+// fonts at their new pixel heights.
+void resizeDrawingArea(Display& D, int width, int height, double ratio = 1.0);
+// A length in the views' pixels (a font height, a point size) in device pixels.
+int px(const Display& D, int n);
+float px(const Display& D, float n);
 // Projection back to the plain orthographic cube, as the commands that start a view do.
 void resetUnitProjection(Display& D);
 

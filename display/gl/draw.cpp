@@ -34,7 +34,8 @@ void greyButton(float x0, float x1) {
 }  // namespace
 
 void buttonStrip(Display& D, I32 paused, const std::string& counter, const std::string& hint) {
-  MAKEFONT(D.fonts, 4000, 14, 0);
+  glLineWidth(px(D, 1.0f));
+  MAKEFONT(D.fonts, 4000, px(D, 14), 0);
   reportOnce(D, D.fonts.problem());
   greyButton(-1.0f, -0.86f);
   glColor3f(1.0f, 1.0f, 1.0f);
@@ -42,7 +43,7 @@ void buttonStrip(Display& D, I32 paused, const std::string& counter, const std::
   greyButton(-0.85f, -0.71f);
   glColor3f(1.0f, 1.0f, 1.0f);
   caption(D, 4000, -0.833f, -0.23f, paused == 0 ? "PAUSE" : "CONT.");
-  MAKEFONT(D.fonts, 5000, 16, 0);
+  MAKEFONT(D.fonts, 5000, px(D, 16), 0);
   caption(D, 5000, 0.6f, -0.23f, counter);
   caption(D, 5000, -0.28f, -0.23f, hint);
   glBegin(GL_LINES);
@@ -55,7 +56,7 @@ void sceneSetup(const Display& D, I32 XANGLE, I32 YANGLE) {
   glClearDepth(-1.0);  // OpenGL clamps it to 0
   glDepthFunc(GL_GREATER);
   glEnable(GL_DEPTH_TEST);
-  glViewport(0, STRIPH, D.VIEWW, D.VIEWH - STRIPH);
+  glViewport(0, D.STRIPPX, D.VIEWW, D.VIEWH - D.STRIPPX);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(-1.0, 1.0, -1.0, 1.0, -1.0, 1.0);
@@ -94,11 +95,24 @@ bool particleColours(Display& D, const float* v, int n) {
 
 }  // namespace draw
 
-void resizeDrawingArea(Display& D, int width, int height) {
-  drawingArea(width, height, D.VIEWW, D.VIEWH);
+void resizeDrawingArea(Display& D, int width, int height, double ratio) {
+  drawingArea(width, height, D.logicalW, D.logicalH);
+  const bool newRatio = ratio != D.RATIO;
+  D.RATIO = ratio;
+  D.VIEWW = devicePixels(D.logicalW, ratio);
+  D.VIEWH = devicePixels(D.logicalH, ratio);
+  D.STRIPPX = devicePixels(STRIPH, ratio);
+  if (newRatio) {
+    buildTitleFonts(D);
+    D.progressFontBuilt = false;
+  }
   resetUnitProjection(D);
   glViewport(0, 0, D.VIEWW, D.VIEWH);
 }
+
+int px(const Display& D, int n) { return devicePixels(n, D.RATIO); }
+
+float px(const Display& D, float n) { return D.RATIO == 1.0 ? n : static_cast<float>(n * D.RATIO); }
 
 void resetUnitProjection(Display&) {
   glMatrixMode(GL_PROJECTION);
@@ -107,8 +121,8 @@ void resetUnitProjection(Display&) {
 }
 
 void buildTitleFonts(Display& D) {
-  MAKEFONT(D.fonts, 1000, 90, 0);
-  MAKEFONT(D.fonts, 2000, 35, 0);
+  MAKEFONT(D.fonts, 1000, px(D, 90), 0);
+  MAKEFONT(D.fonts, 2000, px(D, 35), 0);
   draw::reportOnce(D, D.fonts.problem());
 }
 

@@ -25,7 +25,7 @@ void SHOW(Display& D, const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 paus
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
-  glViewport(0, 0, D.VIEWW, STRIPH);
+  glViewport(0, 0, D.VIEWW, D.STRIPPX);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   draw::buttonStrip(D, paused, orbitCounterText(T, S.NORBEND), hintText(T, S.NORBEND, 0.004f));
@@ -45,7 +45,7 @@ void SHOW(Display& D, const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 paus
   }
 
   // Particles by density or by the fourth root of the specific internal energy.
-  glPointSize(D.opt.PTSIZE);
+  glPointSize(px(D, D.opt.PTSIZE));
   D.values.resize(static_cast<std::size_t>(n));
   for (int i = 1; i <= n; ++i)
     D.values[static_cast<std::size_t>(i - 1)] = D.opt.COLORMODE == 2 ? std::pow(S.U(i), 0.25f) : S.RHO(i);

@@ -17,7 +17,7 @@ void SHOW2(Display& D, const PlaybackFrame& F, const PlaybackInfo& P, I32 XANGLE
   const StarMeshes& M = D.playMesh;
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glViewport(0, 0, D.VIEWW, STRIPH);
+  glViewport(0, 0, D.VIEWW, D.STRIPPX);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   draw::buttonStrip(D, paused, orbitCounterText(T, P.NORBTOT), hintText(T, P.NORBTOT, 0.005f));
@@ -26,7 +26,7 @@ void SHOW2(Display& D, const PlaybackFrame& F, const PlaybackInfo& P, I32 XANGLE
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
   // Particles first, by the recorded density or the recorded temperature value.
-  glPointSize(D.opt.PTSIZE);
+  glPointSize(px(D, D.opt.PTSIZE));
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const float* v = D.opt.COLORMODE == 2 ? F.TEMP : F.RHO;

@@ -71,7 +71,7 @@ void lightCurvePanels(Display& D, const LightCurve& lc, const LCAnalysis& a) {
 
   // Raw samples, a quarter of the range in each panel.
   glColor3f(1.0f, 1.0f, 0.0f);
-  glPointSize(1.0f);
+  glPointSize(px(D, 1.0f));
   const I32 perPanel = 50 * a.N;
   for (int p = 1; p <= 4; ++p) {
     glBegin(GL_POINTS);
@@ -95,7 +95,7 @@ void lightCurvePanels(Display& D, const LightCurve& lc, const LCAnalysis& a) {
   }
 
   glColor3f(1.0f, 1.0f, 1.0f);
-  MAKEFONT(D.fonts, 6000, 15, 0);
+  MAKEFONT(D.fonts, 6000, px(D, 15), 0);
   for (int p = 1; p <= 4; ++p) {
     draw::caption(D, 6000, -0.22f, PANEL_Y0[p - 1] + 0.08f, "Luminosity");
     draw::caption(D, 6000, 0.4f, PANEL_Y0[p - 1] - 0.06f, "Completed Orbits");
@@ -164,11 +164,11 @@ PlotResult SHOWLC(Display& D, const std::string& file, I32 first, I32 last) {
   glEnable(GL_LINE_SMOOTH);
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glColor3f(1.0f, 1.0f, 1.0f);
-  MAKEFONT(D.fonts, 5000, 18, 0);
+  MAKEFONT(D.fonts, 5000, px(D, 18), 0);
   draw::reportOnce(D, D.fonts.problem());
   draw::caption(D, 5000, 0.8f, 1.25f, std::filesystem::path(file).filename().string());
-  MAKEFONT(D.fonts, 4000, 12, 0);
-  glLineWidth(1.0f);
+  MAKEFONT(D.fonts, 4000, px(D, 12), 0);
+  glLineWidth(px(D, 1.0f));
 
   lightCurvePanels(D, lc, a);
   spectrumPanel(D, a);

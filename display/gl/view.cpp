@@ -17,7 +17,7 @@ void View::initialize() {
   buildTitleFonts(D_);
 }
 
-void View::resize(int width, int height) { resizeDrawingArea(D_, width, height); }
+void View::resize(int width, int height, double ratio) { resizeDrawingArea(D_, width, height, ratio); }
 
 void View::resetProjection() { resetUnitProjection(D_); }
 

@@ -22,12 +22,25 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/state.h"
 #include "display/gl/display.h"
 
 namespace velmora {
+
+// A run host for pictures drawn one after the other (the command line's renderings, movies): no
+// messages, no frame wait, no window.
+struct StillHost : RunHost {
+  std::optional<MouseMsg> takeMessage() override { return std::nullopt; }
+  void setTitle(const std::string&) override {}
+  void sleepMs(int) override {}
+  void show(const Sim&, I32, I32, I32, I32) override {}
+  void progress(I32, I32) override {}
+  void viewSize(I32& w, I32& h) const override { w = h = 0; }
+  void warn(const std::string&) override {}
+};
 
 class View {
  public:
@@ -41,12 +54,19 @@ class View {
   // Needs a current context: builds the title fonts (list bases 1000 and 2000).
   void initialize();
 
-  // The drawing-area rule for a client area of width x height pixels: sets viewW() and viewH(),
-  // the plain orthographic projection and the viewport. The run loop's button hit areas use
-  // viewW() and viewH() (RunHost::viewSize).
-  void resize(int width, int height);
+  // The drawing-area rule for a client area of width x height logical pixels shown at a
+  // device-pixel ratio (1 unless the screen is scaled): sets the logical area, viewW() and
+  // viewH() in device pixels, the plain orthographic projection and the viewport. At ratio r
+  // everything drawn is r times as many pixels across as at ratio 1 (strip, fonts, points).
+  void resize(int width, int height, double ratio = 1.0);
+  // The drawing area in device pixels, for the viewport.
   I32 viewW() const { return D_.VIEWW; }
   I32 viewH() const { return D_.VIEWH; }
+  // The drawing area in logical pixels, the mouse's units: the run loop's button hit areas use
+  // these (RunHost::viewSize). Equal to viewW() and viewH() at ratio 1.
+  I32 logicalW() const { return D_.logicalW; }
+  I32 logicalH() const { return D_.logicalH; }
+  double ratio() const { return D_.RATIO; }
   // Back to the plain orthographic projection (the title scene leaves it tilted): call before a
   // run or a playback starts, as the New Disk, Open Recorded and Open Restart commands do.
   void resetProjection();

@@ -33,6 +33,23 @@ QString FileDialogs::open(QWidget* owner, int& errorCode) { return runDialog(own
 
 QString FileDialogs::save(QWidget* owner, int& errorCode) { return runDialog(owner, true, errorCode); }
 
+QString FileDialogs::saveMovie(QWidget* owner, const QString& suggested) {
+  QFileDialog dialog(owner, QStringLiteral("Export Movie"));
+  dialog.setNameFilters({QStringLiteral("MP4 movie (H.264) (*.mp4)"), QStringLiteral("WebM movie (VP9) (*.webm)"),
+                         QStringLiteral("Animated GIF (*.gif)")});
+  dialog.setDefaultSuffix(QStringLiteral("mp4"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.selectFile(suggested);
+  // The default suffix follows the chosen filter.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    const qsizetype star = filter.lastIndexOf(QStringLiteral("*."));
+    if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).chopped(1));
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
 void COMDLGER(int code) {
   const std::string text = comdlgerText(code);
   if (text.empty()) return;

@@ -17,6 +17,9 @@ class FileDialogs {
   virtual QString open(QWidget* owner, int& errorCode);
   // The same for the save dialog, which asks before overwriting and adds ".vlm" to a bare name.
   virtual QString save(QWidget* owner, int& errorCode);
+  // The save dialog of a movie: MP4, WebM or GIF, ".mp4" added to a bare name, starting at
+  // `suggested` (a path); asks before overwriting. The chosen path, or an empty string.
+  virtual QString saveMovie(QWidget* owner, const QString& suggested);
 };
 
 // Shows COMDLGER's message for a failed dialog (nothing for a plain cancel).

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/core.h"
 #include "display/gl/display.h"
@@ -30,6 +31,7 @@
 #include "shell/qt/RestartSetup.h"
 #include "shell/qt/gl_view.h"
 #include "shell/qt/help_window.h"
+#include "shell/qt/movie_export.h"
 #include "shell/qt/qt_run_host.h"
 
 namespace velmora {
@@ -104,6 +106,8 @@ void MainWindow::buildMenus() {
   add(file, QStringLiteral("&Open Recorded..."), "openRecorded", &MainWindow::openRecorded);
   add(file, QStringLiteral("Open &Restart..."), "openRestart", &MainWindow::openRestart);
   add(file, QStringLiteral("Open Light Curve..."), "openLightCurve", &MainWindow::openLightCurve);
+  file->addSeparator();
+  add(file, QStringLiteral("Export &Movie..."), "exportMovie", &MainWindow::exportMovie);
   file->addSeparator();
   add(file, QStringLiteral("E&xit"), "exit", &MainWindow::close);
 
@@ -318,6 +322,49 @@ void MainWindow::openLightCurve() {
   view_->setLightCurve(QFileInfo(path).absoluteFilePath(), dialog.rules().LCFIRST, dialog.rules().LCLAST);
   view_->setContent(GLView::Content::LightCurve);
   view_->update();
+}
+
+// A recording as a movie, drawn as the playback shows it with the Options menu's settings, at the
+// drawing area's size (even, as H.264 needs), 25 frames a second.
+void MainWindow::exportMovie() {
+  int code = 0;
+  const QString recording = files_->open(this, code);
+  if (recording.isEmpty()) {
+    COMDLGER(code);
+    return;
+  }
+  const QFileInfo rec(recording);
+  const QString out = files_->saveMovie(this, rec.absoluteDir().filePath(rec.completeBaseName() + ".mp4"));
+  if (out.isEmpty()) return;
+
+  MovieSpec spec;
+  spec.recording = rec.absoluteFilePath().toStdString();
+  spec.out = QFileInfo(out).absoluteFilePath().toStdString();
+  spec.width = std::max(MOVIE_MIN_SIZE, view_->width() & ~1);
+  spec.height = std::max(MOVIE_MIN_SIZE, view_->height() & ~1);
+  spec.options.STARSTYLE = opts_.STARSTYLE;
+  spec.options.PTSIZE = opts_.PTSIZE;
+  spec.options.COLORMODE = opts_.COLORMODE;
+  const MovieExportEnd end = runMovieExport(this, spec);
+  if (end.plan.kind == MoviePlan::Stopped) return;
+  if (end.plan.kind != MoviePlan::Ready) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"),
+                         QStringLiteral("No movie can be made: %1").arg(QString::fromStdString(end.plan.message)));
+    return;
+  }
+  const MovieResult& r = end.result;
+  if (r.end == MovieResult::Written)
+    QMessageBox::information(this, QStringLiteral("Velmora"),
+                             QStringLiteral("The movie \"%1\" was written: %2 frames of %3 x %4 pixels, %5 frames a "
+                                            "second.")
+                                 .arg(QFileInfo(out).fileName())
+                                 .arg(r.frames)
+                                 .arg(spec.width)
+                                 .arg(spec.height)
+                                 .arg(spec.fps));
+  else if (r.end == MovieResult::Failed)
+    QMessageBox::warning(this, QStringLiteral("Velmora"),
+                         QStringLiteral("The movie was not written: %1").arg(QString::fromStdString(r.message)));
 }
 
 bool MainWindow::helpAvailable(QWidget* owner) {

@@ -51,6 +51,7 @@ class MainWindow : public QMainWindow {
   void openRecorded();
   void openRestart();
   void openLightCurve();
+  void exportMovie();
   void helpContents();
   void helpSearch();
   void helpHowTo();

@@ -23,6 +23,11 @@ GLView::~GLView() {
 }
 
 void GLView::drawingArea(I32& VIEWW, I32& VIEWH) const {
+  VIEWW = view_ ? view_->logicalW() : 1;
+  VIEWH = view_ ? view_->logicalH() : 1;
+}
+
+void GLView::deviceArea(I32& VIEWW, I32& VIEWH) const {
   VIEWW = view_ ? view_->viewW() : 1;
   VIEWH = view_ ? view_->viewH() : 1;
 }
@@ -40,14 +45,23 @@ void GLView::setStartFile(const std::string& path) {
 void GLView::initializeGL() {
   // The frame is complete when paintGL returns: Qt shows it, so the views swap nothing.
   view_ = std::make_unique<View>();
+  areaW_ = areaH_ = -1;  // a new context: the drawing area is set again at the first resize
   view_->options() = options_;
   view_->setStartFile(startFile_);
   view_->initialize();
 }
 
-void GLView::resizeGL(int w, int h) {
+// Qt gives the size in logical pixels; the frame buffer is that size times the device-pixel
+// ratio. The view takes both: it draws in device pixels and keeps the logical area for the mouse.
+void GLView::resizeGL(int, int) { syncArea(); }
+
+void GLView::syncArea() {
   const qreal r = devicePixelRatioF();
-  view_->resize(static_cast<int>(w * r), static_cast<int>(h * r));
+  if (width() == areaW_ && height() == areaH_ && r == areaRatio_) return;
+  areaW_ = width();
+  areaH_ = height();
+  areaRatio_ = r;
+  view_->resize(areaW_, areaH_, static_cast<double>(r));
   resized_ = true;
 }
 
@@ -64,6 +78,7 @@ void GLView::resetProjection() {
 void GLView::drawNow(const std::function<void()>& draw) {
   if (!view_) return;  // not shown yet: nothing to draw into
   makeCurrent();
+  syncArea();
   glViewport(0, 0, view_->viewW(), view_->viewH());
   draw();
   glFlush();
@@ -96,6 +111,7 @@ void GLView::showTitle() {
 void GLView::paintGL() {
   // Qt sets the viewport to the whole widget before every paint; the views expect the
   // drawing area's.
+  syncArea();
   glViewport(0, 0, view_->viewW(), view_->viewH());
   if (loopActive_) return;
   paintContent();

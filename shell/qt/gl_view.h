@@ -20,8 +20,11 @@ class GLView : public QOpenGLWidget {
   explicit GLView(QWidget* parent = nullptr);
   ~GLView() override;
 
-  // Drawing width and height by the drawing-area rule (updated on every resize).
+  // Drawing width and height by the drawing-area rule in logical pixels, the units of the
+  // mouse positions the run loop is given: its QUIT and PAUSE hit areas use these. OpenGL
+  // draws into the same area in device pixels (deviceArea); at ratio 1 the two are equal.
   void drawingArea(I32& VIEWW, I32& VIEWH) const;
+  void deviceArea(I32& VIEWW, I32& VIEWH) const;
   // Star style, particle size and colour of the scenes.
   void setOptions(const ViewOptions& o);
   // The start-up scene file of the title scene.
@@ -73,6 +76,9 @@ class GLView : public QOpenGLWidget {
  private:
   // A drawing call made from outside a paint event.
   void drawNow(const std::function<void()>& draw);
+  // The drawing area again when the widget's size or device-pixel ratio has changed (a
+  // window moved to a screen of another scale). Needs the context current.
+  void syncArea();
   void paintContent();
 
   std::unique_ptr<View> view_;
@@ -83,6 +89,8 @@ class GLView : public QOpenGLWidget {
   bool resized_ = true;  // a new frame buffer holds no picture yet
   bool forceTitle_ = false;
   bool loopActive_ = false;
+  int areaW_ = -1, areaH_ = -1;  // the logical size and ratio the drawing area was set for
+  qreal areaRatio_ = 0;
   QString lcPath_;
   I32 lcFirst_ = 0, lcLast_ = 0;
 };

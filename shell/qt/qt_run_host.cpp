@@ -36,6 +36,8 @@ bool isUserInput(QEvent::Type t) {
   }
 }
 
+// Mouse positions in logical pixels, the units of the drawing area the hit areas are measured
+// in (RunHost::viewSize); on a scaled screen Qt gives them with fractions, rounded here.
 std::optional<MouseMsg> toMessage(const QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   switch (e->type()) {
@@ -62,6 +64,7 @@ QtRunHost::~QtRunHost() { end(); }
 void QtRunHost::begin() {
   if (active_) return;
   queue_.clear();
+  lastQueued_.reset();
   closeRequested_ = false;
   stopSent_ = false;
   active_ = true;
@@ -88,7 +91,15 @@ bool QtRunHost::eventFilter(QObject* watched, QEvent* event) {
   }
   if (!isUserInput(event->type())) return false;
   if (watched == view_) {
-    if (auto m = toMessage(static_cast<QMouseEvent*>(event))) queue_.push_back(*m);
+    if (auto m = toMessage(static_cast<QMouseEvent*>(event))) {
+      // On a scaled screen the pointer moves by fractions of a logical pixel; a move that lands
+      // on the position of the move just before it changes nothing in the loop, so it is not
+      // queued (the loop takes one message per phase).
+      const bool same = m->kind == MouseMsg::Move && lastQueued_ && lastQueued_->kind == MouseMsg::Move &&
+                        lastQueued_->x == m->x && lastQueued_->y == m->y;
+      if (!same) queue_.push_back(*m);
+      lastQueued_ = *m;
+    }
   }
   return true;  // all other input is consumed and lost while the loop runs
 }

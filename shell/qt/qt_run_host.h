@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 #include <deque>
+#include <optional>
 
 #include "core/state.h"
 
@@ -47,6 +48,7 @@ class QtRunHost : public QObject, public RunHost {
   QMainWindow* window_;
   GLView* view_;
   std::deque<MouseMsg> queue_;
+  std::optional<MouseMsg> lastQueued_;  // the last mouse message of the drawing area
   QStringList warnings_;
   bool active_ = false;
   bool closeRequested_ = false;

@@ -5,29 +5,17 @@
 namespace velmora {
 namespace {
 
-// Width and height from a PNG's header, or {0, 0} when it is not one.
-std::pair<unsigned, unsigned> pngSize(const std::string& path) {
-  const std::string b = test::slurp(path);
-  if (b.size() < 24 || b.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
-  const auto be = [&b](std::size_t at) {
-    unsigned v = 0;
-    for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | static_cast<unsigned char>(b[at + k]);
-    return v;
-  };
-  return {be(16), be(20)};
-}
-
 TEST(RenderCli, TitleAndLightCurve) {
   test::TempDir dir;
   auto r = test::runCli("render title --out title.png");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(pngSize("title.png"), std::make_pair(650u, 730u));
+  EXPECT_EQ(test::pngSize("title.png"), std::make_pair(650u, 730u));
 
   std::filesystem::create_directories("runs");
   test::writeCurve("runs/demo_lc.vlm", 4, test::wave);
   r = test::runCli("render lc runs/demo_lc.vlm --first 2 --last 3 --width 400 --height 500 --out lc.png");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(pngSize("lc.png"), std::make_pair(400u, 500u));
+  EXPECT_EQ(test::pngSize("lc.png"), std::make_pair(400u, 500u));
   EXPECT_TRUE(std::filesystem::exists("runs/fftpeaks.txt"));
   EXPECT_TRUE(std::filesystem::exists("runs/stdev.txt"));
   EXPECT_FALSE(std::filesystem::exists("fftpeaks.txt"));
@@ -63,12 +51,12 @@ TEST(RenderCli, RecordingFrame) {
   ASSERT_EQ(r.code, 0) << r.err;
   r = test::runCli("render recording rec.vlm --frame 80 --out a.png");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(pngSize("a.png"), std::make_pair(650u, 730u));
+  EXPECT_EQ(test::pngSize("a.png"), std::make_pair(650u, 730u));
   r = test::runCli(
       "render recording rec.vlm --frame 80 --angles -30,45 --style points --color temperature --size large "
       "--width 500 --height 400 --out b.png");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(pngSize("b.png"), std::make_pair(500u, 400u));
+  EXPECT_EQ(test::pngSize("b.png"), std::make_pair(500u, 400u));
   r = test::runCli("render recording rec.vlm --frame 80 --out c.png");
   EXPECT_EQ(test::slurp("c.png"), test::slurp("a.png"));
   EXPECT_NE(test::slurp("b.png"), test::slurp("a.png"));

@@ -154,5 +154,54 @@ INSTANTIATE_TEST_SUITE_P(Styles, StarStyle,
                                            StyleCase{"points", 3, 200, 5000}, StyleCase{"unknown", 9, 0, 0}),
                          [](const auto& tc) { return std::string(tc.param.name); });
 
+// On a screen scaled by r, the same window drawn into r times the pixels: the drawing area by
+// the rule in logical pixels (what the mouse's hit areas use) and r times it in device pixels,
+// the strip r x 25 rows high with its captions in fonts r times as tall, the stars r x r times
+// the area. Ratio 1.5 rounds to whole pixels.
+class ScaledScreen : public ::testing::TestWithParam<double> {};
+
+TEST_P(ScaledScreen, LooksAsAtRatioOneOnlySharper) {
+  const double r = GetParam();
+  const auto dev = [r](int n) { return devicePixels(n, r); };
+  Window plain;
+  Window scaled(dev(650), dev(730));
+  scaled.view.resize(650, 730, r);
+  const Display& P = plain.view.display();
+  const Display& D = scaled.view.display();
+  EXPECT_EQ(scaled.view.logicalW(), P.VIEWW);
+  EXPECT_EQ(scaled.view.logicalH(), P.VIEWH);
+  EXPECT_EQ(D.VIEWW, dev(P.VIEWW));
+  EXPECT_EQ(D.VIEWH, dev(P.VIEWH));
+  EXPECT_EQ(D.STRIPPX, dev(STRIPH));
+
+  auto S = test::ringScene(0, 150);
+  for (Window* w : {&plain, &scaled}) {
+    w->surface.makeCurrent();
+    w->view.show(*S, 450, 0, 0, 0);
+    w->view.show(*S, 450, 0, 0, 0);
+  }
+  // The grey buttons and the gap between them, where they are at ratio 1.
+  EXPECT_TRUE(test::near(scaled.at(dev(2), dev(2)), 102, 102, 102));
+  EXPECT_TRUE(test::near(scaled.at(dev(43), dev(22)), 102, 102, 102));
+  EXPECT_TRUE(test::black(scaled.at(dev(46) + 1, dev(12))));
+  EXPECT_TRUE(test::white(scaled.at(dev(300), D.STRIPPX - 1)));  // the line along the top of the strip
+  EXPECT_TRUE(test::black(scaled.at(dev(300), dev(20))));
+  // Each caption in its font at r times the height.
+  const int top = D.STRIPPX - 2 * dev(1);  // below the line along the top of the strip
+  EXPECT_EQ(test::whiteMask(scaled, 0, 0, dev(46), top),
+            test::captionMask(D.VIEWW, dev(730), 4000, dev(14), -0.965f, -0.23f, 0, D.STRIPPX, "QUIT", 0, 0, dev(46),
+                              top));
+  EXPECT_EQ(test::whiteMask(scaled, dev(510), 0, D.VIEWW, top),
+            test::captionMask(D.VIEWW, dev(730), 5000, dev(16), 0.6f, -0.23f, 0, D.STRIPPX, "Orbit   2.25 /  10",
+                              dev(510), 0, D.VIEWW, top));
+  const auto red = [](const test::Pixel& p) { return test::near(p, 255, 25, 0); };
+  const double plainRed = plain.count(0, 26, 650, 730, red);
+  const double scaledRed = scaled.count(0, D.STRIPPX + 1, D.VIEWW, dev(730), red);
+  EXPECT_NEAR(scaledRed / plainRed, r * r, 0.05 * r * r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, ScaledScreen, ::testing::Values(1.5, 2.0),
+                         [](const auto& tc) { return tc.param == 2.0 ? std::string("two") : std::string("one_and_half"); });
+
 }  // namespace
 }  // namespace velmora

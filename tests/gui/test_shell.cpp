@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 #include <QSurfaceFormat>
@@ -15,9 +16,12 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 
 #include "core/core.h"
+#include "display/view_rules.h"
 #include "files/files.h"
 #include "io/fortran_format.h"
 #include "shell/COMDLGER.h"
@@ -39,6 +43,10 @@ class ScriptedFiles : public FileDialogs {
   int error = 0;
   QString open(QWidget*, int& code) override { return next(code); }
   QString save(QWidget*, int& code) override { return next(code); }
+  QString saveMovie(QWidget*, const QString&) override {
+    int code = 0;
+    return next(code);
+  }
 
  private:
   QString next(int& code) {
@@ -49,7 +57,9 @@ class ScriptedFiles : public FileDialogs {
 
 void screenshot(QWidget* w, const QString& name) {
   QDir().mkpath(QStringLiteral(VELMORA_SCREENSHOT_DIR));
-  const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1.png").arg(name);
+  // Runs on scaled screens name their pictures apart (VELMORA_SCREENSHOT_SUFFIX).
+  const QString path = QStringLiteral(VELMORA_SCREENSHOT_DIR "/%1%2.png")
+                           .arg(name, QString::fromLocal8Bit(qgetenv("VELMORA_SCREENSHOT_SUFFIX")));
   if (auto* gl = qobject_cast<QOpenGLWidget*>(w)) {
     gl->grabFramebuffer().save(path);
   } else if (auto* main = qobject_cast<MainWindow*>(w)) {
@@ -101,6 +111,33 @@ void whenModal(std::function<void(QWidget*)> fn) {
   });
 }
 
+// Runs fn once a modal widget of type W is up, and `ready` holds for it.
+template <class W>
+void whenModalIs(std::function<void(W*)> fn, std::function<bool(W*)> ready = {}) {
+  QTimer::singleShot(20, [fn, ready] {
+    auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+    if (!w || (ready && !ready(w))) {
+      whenModalIs<W>(fn, ready);
+      return;
+    }
+    fn(w);
+  });
+}
+
+// What ffprobe says of a movie's video: "width,height,frames", or an empty text.
+QString probeMovie(const QString& path) {
+  const QString out = path + QStringLiteral(".probe");
+  const QString cmd = QStringLiteral("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                     "stream=width,height,nb_read_frames -of csv=p=0 '%1' > '%2'")
+                          .arg(path, out);
+  if (std::system(cmd.toLocal8Bit().constData()) != 0) return {};
+  QFile f(out);
+  f.open(QIODevice::ReadOnly);
+  const QString text = QString::fromLatin1(f.readAll()).trimmed();
+  QFile::remove(out);
+  return text;
+}
+
 void typeInto(QWidget* dialog, const char* box, const QString& text) {
   auto* e = dialog->findChild<QLineEdit*>(QString::fromLatin1(box));
   QVERIFY(e);
@@ -140,6 +177,30 @@ void clickButton(QWidget* dialog, const char* name) {
 }
 
 }  // namespace
+
+// The button strip as drawn, at the screen's device-pixel ratio r: r x 25 rows high at the
+// bottom of the drawing area, the QUIT caption (with the tail of its Q) about r x 12 rows tall;
+// as at ratio 1, only with r times the pixels.
+void checkStrip(GLView* view) {
+  const QImage shot = view->grabFramebuffer();
+  const qreal r = view->devicePixelRatioF();
+  const int strip = devicePixels(STRIPH, r), H = shot.height();
+  const QColor grey(102, 102, 102);
+  QCOMPARE(shot.pixelColor(2, H - 2), grey);
+  QCOMPARE(shot.pixelColor(2, H - strip + 1), grey);
+  QCOMPARE(shot.pixelColor(2, H - strip - 3), QColor(Qt::black));
+  I32 vw = 0, vh = 0;
+  view->deviceArea(vw, vh);
+  int rows = 0;  // below the line along the top of the strip
+  for (int y = H - strip + static_cast<int>(std::ceil(2 * r)); y < H; ++y) {
+    bool white = false;
+    for (int x = 0; x < static_cast<int>(0.07 * vw) && !white; ++x) white = shot.pixelColor(x, y) == QColor(Qt::white);
+    rows += white ? 1 : 0;
+  }
+  QVERIFY2(rows >= 0.7 * 14 * r && rows <= 14 * r, qPrintable(QStringLiteral("QUIT is %1 rows tall at ratio %2")
+                                                                        .arg(rows)
+                                                                        .arg(r)));
+}
 
 class ShellTest : public QObject {
   Q_OBJECT
@@ -257,6 +318,7 @@ class ShellTest : public QObject {
           QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(300, 330));
           QTimer::singleShot(150, [&] {
             screenshot(view, QStringLiteral("run-paused"));
+            checkStrip(view);
             QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(pauseX, stripY));  // CONT.
             QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, stripY));       // QUIT
           });
@@ -408,6 +470,44 @@ class ShellTest : public QObject {
     QVERIFY(w.windowTitle().startsWith(QStringLiteral(" Velmora   Current File Name:  demo")));
     QVERIFY(!w.busy());
     screenshot(&w, QStringLiteral("after-playback"));
+  }
+
+  void exportMovieAndCancel() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("clip", 1, true, false);  // 29 frames
+    const QDir d(dir.path());
+    ScriptedFiles files;
+    files.answers << d.filePath(QStringLiteral("clip.vlm")) << d.filePath(QStringLiteral("clip.mp4"))
+                  << d.filePath(QStringLiteral("clip.vlm")) << d.filePath(QStringLiteral("again.mp4"));
+    MainWindow w(&files);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // A whole export: every frame at the drawing area's size (even), told in a message box.
+    QString told;
+    whenModalIs<QMessageBox>([&](QMessageBox* box) {
+      told = box->text();
+      box->accept();
+    });
+    w.action(QStringLiteral("exportMovie"))->trigger();
+    QVERIFY2(told.contains(QStringLiteral("29 frames")), qPrintable(told));
+    const QString size = QStringLiteral("%1,%2").arg(w.view()->width() & ~1).arg(w.view()->height() & ~1);
+    QCOMPARE(probeMovie(d.filePath(QStringLiteral("clip.mp4"))), size + QStringLiteral(",29"));
+
+    // Cancelled after the first frames: nothing under the chosen name, no temporary file.
+    whenModalIs<QProgressDialog>(
+        [&](QProgressDialog* p) {
+          screenshot(p, QStringLiteral("movie-progress"));
+          auto* cancel = p->findChild<QPushButton*>();
+          QVERIFY(cancel);
+          QTest::mouseClick(cancel, Qt::LeftButton);
+        },
+        [](QProgressDialog* p) { return p->value() >= 2; });
+    w.action(QStringLiteral("exportMovie"))->trigger();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    const QStringList left = d.entryList(QDir::Files);
+    QCOMPARE(left, QStringList({QStringLiteral("clip.mp4"), QStringLiteral("clip.vlm")}));
   }
 
   void restartFromTheDialog() {

@@ -16,6 +16,17 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+std::pair<unsigned, unsigned> pngSize(const std::string& path) {
+  const std::string b = slurp(path);
+  if (b.size() < 24 || b.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+  const auto be = [&b](std::size_t at) {
+    unsigned v = 0;
+    for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | static_cast<unsigned char>(b[at + k]);
+    return v;
+  };
+  return {be(16), be(20)};
+}
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   old_ = std::filesystem::current_path();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/state.h"
@@ -52,6 +53,9 @@ class ScriptedHost : public RunHost {
 
 // Reads a whole file; empty when it does not exist.
 std::string slurp(const std::string& path);
+
+// Width and height from a PNG file's header, or {0, 0} when it is not a PNG.
+std::pair<unsigned, unsigned> pngSize(const std::string& path);
 
 // A fresh temporary folder that becomes the current directory for the test's lifetime.
 class TempDir {
