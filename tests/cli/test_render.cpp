@@ -30,7 +30,7 @@ TEST(RenderCli, AnalysisOfARun) {
   ASSERT_EQ(r.code, 0) << r.err;
   r = test::runCli("render analysis an --window 1 --width 500 --height 560 --out an.png");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(pngSize("an.png"), std::make_pair(500u, 560u));
+  EXPECT_EQ(test::pngSize("an.png"), std::make_pair(500u, 560u));
   // A missing file leaves its panels empty, with a note; no file at all is an error.
   std::filesystem::remove("an.vlm");
   r = test::runCli("render analysis an --quiet --out part.png");
