@@ -47,13 +47,14 @@ def frame(frame, ax=None, color="density", size=None, colorbar=True, stars=True,
         ax.plot(*_closed(frame.lobe), color="0.35", lw=0.8, zorder=3)
         ax.plot(*frame.secondary, marker="+", color="0.35", ms=6, zorder=3)
         ax.fill(*frame.primary_outline, facecolor="white", edgecolor="black", lw=0.8, zorder=3)
-    ax.set_aspect("equal", adjustable="datalim")
+    ax.set_aspect("equal", adjustable="box")
     ax.set_xlabel("x (separation)")
     ax.set_ylabel("y (separation)")
     if title:
         ax.set_title(f"orbit {frame.orbit}, phase {frame.phase}: {frame.n} particles", fontsize="medium")
     if colorbar and frame.n > 0:
-        ax.figure.colorbar(points, ax=ax, label=label, shrink=0.85)
+        # On the axes' right edge, as tall as the view whatever the figure around it.
+        ax.figure.colorbar(points, cax=ax.inset_axes([1.03, 0.0, 0.04, 1.0]), label=label)
     return ax
 
 

@@ -68,11 +68,11 @@ class Panel:
 def _restart_view(run, ax):
     r = run.restart
     points = ax.scatter(r.x, r.y, c=r.u, s=float(min(12.0, max(0.5, 3000.0 / max(r.npart, 1)))), cmap="inferno", lw=0)
-    ax.set_aspect("equal", adjustable="datalim")
+    ax.set_aspect("equal", adjustable="box")
     ax.set_xlabel("x (separation)")
     ax.set_ylabel("y (separation)")
     ax.set_title(f"restart file: orbit {r.iorbit}, {r.npart} particles", fontsize="medium")
-    ax.figure.colorbar(points, ax=ax, label="specific energy u", shrink=0.85)
+    ax.figure.colorbar(points, cax=ax.inset_axes([1.03, 0.0, 0.04, 1.0]), label="specific energy u")
 
 
 PANELS = [
