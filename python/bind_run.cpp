@@ -1,6 +1,5 @@
 // Runs from Python: velmora.Simulation, a new run or one continued from a restart file, run as
 // velmora-cli runs it, with the state's particle arrays as numpy views.
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
