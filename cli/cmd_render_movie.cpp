@@ -9,9 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "cli/headless_host.h"
+#include "cli/progress_meter.h"
 #include "cli/recorded_frame.h"
 #include "display/gl/movie.h"
+#include "shell/headless_host.h"
 
 namespace velmora::cli {
 namespace {
@@ -24,57 +25,6 @@ struct MovieOptions {
   long long first = 1, last = 0;
   std::string angles = "0,0", style = "filled", colour = "density", pointSize = "small";
   bool quiet = false;
-};
-
-// Progress on standard error: a bar on a terminal, a line every tenth otherwise.
-class MovieBar {
- public:
-  explicit MovieBar(bool quiet)
-      : out_(HeadlessHost::chooseOutput(quiet)), start_(std::chrono::steady_clock::now()), last_(start_) {}
-
-  // what: "reading" while the recording is checked (shown only when that takes a while),
-  // "frame" while frames are encoded.
-  void show(const char* what, long long done, long long total) {
-    if (out_ == HeadlessHost::Output::Quiet) return;
-    const double frac = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
-    const double secs = seconds();
-    const bool reading = what[0] == 'r';
-    if (reading && secs < 1.0) return;
-    if (what != what_) lastTenth_ = -1;
-    what_ = what;
-    if (out_ == HeadlessHost::Output::Lines) {
-      const int tenth = static_cast<int>(frac * 10 + 1e-9);
-      if (tenth == lastTenth_ && done != total) return;
-      lastTenth_ = tenth;
-      std::fprintf(stderr, "%s %lld/%lld  %5.1f%%  %.0f s\n", what, done, total, 100.0 * frac, secs);
-      std::fflush(stderr);
-      return;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (done != total && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    const int width = 24;
-    const int filled = static_cast<int>(frac * width + 1e-9);
-    std::string bar(static_cast<std::size_t>(filled < width ? filled : width), '#');
-    bar.resize(width, '.');
-    std::fprintf(stderr, "\r[%s] %5.1f%%  %s %lld/%lld  %.0f s ", bar.c_str(), 100.0 * frac, what, done, total, secs);
-    std::fflush(stderr);
-    shown_ = true;
-  }
-  void end() {
-    if (shown_) std::fputc('\n', stderr);
-    shown_ = false;
-  }
-  double seconds() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
-
- private:
-  HeadlessHost::Output out_;
-  std::chrono::steady_clock::time_point start_, last_;
-  int lastTenth_ = -1;
-  const char* what_ = nullptr;
-  bool shown_ = false;
 };
 
 int runMovie(const MovieOptions& o) {
@@ -94,9 +44,9 @@ int runMovie(const MovieOptions& o) {
 
   // Everything is checked before the first frame: the request, ffmpeg, the whole recording.
   installStopHandler();
-  MovieBar bar(o.quiet);
+  ProgressMeter bar(o.quiet);
   const MoviePlan plan = planMovie(spec, [&bar](long long done, long long total) {
-    bar.show("reading", done, total);
+    if (bar.seconds() >= 1.0) bar.update("reading the recording", done, total);  // only when it takes a while
     return !stopRequested();
   });
   bar.end();
@@ -113,7 +63,7 @@ int runMovie(const MovieOptions& o) {
   }
 
   const MovieResult r = writeMovie(spec, plan, [&bar](long long done, long long total) {
-    bar.show("frame", done, total);
+    bar.update("encoding frames", done, total);
     return !stopRequested();
   });
   bar.end();

@@ -5,9 +5,8 @@
 
 #include "cli/registry.h"
 #include "cli/run_common.h"
-#include "files/files.h"
 #include "files/restart_file.h"
-#include "shell/file_name_rules.h"
+#include "shell/headless_run.h"
 #include "shell/restart_rules.h"
 
 namespace velmora::cli {
@@ -22,26 +21,19 @@ struct RestartOptions {
   bool quiet = false;
 };
 
-bool validate(const RestartOptions& o) {
-  using R = RestartRules;
-  if (!inRange(kCmd, "--orbits", static_cast<double>(o.orbits), 0, R::MAX_ORBITS, 0)) return false;
-  if (!validName(kCmd, o.name)) return false;
-  return o.out.valid(kCmd, o.orbits, R::RES_MAX, o.name);
+// The options as the shared restart settings.
+RestartSettings settings(const RestartOptions& o) {
+  RestartSettings r;
+  r.file = o.file;
+  r.name = o.name;
+  r.orbits = o.orbits;
+  r.out = o.out;
+  return r;
 }
 
-// The dialog with the options typed into its fields and its boxes checked.
-RestartRules dialogFor(const RestartOptions& o, Sim& S) {
-  RestartRules d;
-  d.opened(S);
-  d.orbitsText = std::to_string(o.orbits);
-  if (o.out.hasRecord) d.toggleRecord();
-  if (o.out.hasLc) d.toggleLightCurve();
-  if (o.out.hasRestartEvery) d.toggleRestart();
-  d.recStartText = std::to_string(o.out.record);
-  d.lcStartText = std::to_string(o.out.lc);
-  d.rsEveryText = std::to_string(o.out.restartEvery);
-  d.resPos = static_cast<int>(o.out.frameStep);
-  return d;
+bool validate(const RestartOptions& o) {
+  const std::string p = settings(o).problem(OptionSpelling::CommandLine);
+  return p.empty() || (usageError(kCmd, p), false);
 }
 
 void printStart(const RestartFile& R, const std::string& file, long long orbits) {
@@ -75,22 +67,10 @@ Command add(CLI::App& parent) {
     }
 
     auto S = std::make_unique<Sim>();
-    REINIT(*S);
-    S->DATANAME = o->file;
-    RunFileName chosen;
-    splitRunName(o->file, chosen);  // the title's name; a longer one is cut to the name's length
-    S->RUNNAME = chosen.RUNNAME.substr(0, RUNNAME_CHARS);
-    S->RUNEXT = chosen.RUNEXT;
-    const RestartRules d = dialogFor(*o, *S);
-    if (const std::string p = d.problem(); !p.empty()) return usageError(kCmd, p);
-    d.accept(*S);
-    if (d.needsName()) {
-      S->RUNNAME = o->name;
-      S->RUNEXT = "vlm";
-    }
+    if (const std::string p = settings(*o).prepare(*S); !p.empty()) return usageError(kCmd, p);
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
-    return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, RunHost& host) { RESTART(sim, host); });
+    return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, HeadlessHost& host) { return runRestart(sim, host); });
   };
   return {app, run};
 }

@@ -1,15 +1,12 @@
 // velmora-cli run: a new run with the Disk Setup parameters.
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "cli/registry.h"
 #include "cli/run_common.h"
-#include "core/core.h"
 #include "core/geometry.h"
-#include "files/files.h"
-#include "shell/disk_setup_rules.h"
+#include "shell/headless_run.h"
 
 namespace velmora::cli {
 namespace {
@@ -24,43 +21,20 @@ struct RunOptions {
 
 const char* kCmd = "run";
 
-// Checks every value before anything runs; prints the first problem.
-bool validate(const RunOptions& o) {
-  using R = DiskSetupRules;
-  if (!inRange(kCmd, "--m1", o.m1, R::M1_MIN / 100.0, R::M1_MAX / 100.0, 2)) return false;
-  if (!inRange(kCmd, "--q", o.q, R::Q_MIN / 100.0, R::Q_MAX / 100.0, 2)) return false;
-  if (!inRange(kCmd, "--alpha", o.alpha, R::AB_MIN / 100.0, R::AB_MAX / 100.0, 2)) return false;
-  if (!inRange(kCmd, "--beta", o.beta, R::AB_MIN / 100.0, R::AB_MAX / 100.0, 2)) return false;
-  if (o.orbits < 1) return usageError(kCmd, "--orbits must be at least 1"), false;
-  if (!inRange(kCmd, "--particles", static_cast<double>(o.particles), 1, MAXPART, 0)) return false;
-  const double injMax = o.particles < R::MAX_INJ ? static_cast<double>(o.particles) : R::MAX_INJ;
-  if (!inRange(kCmd, "--inj", static_cast<double>(o.inj), 1, injMax, 0)) return false;
-  const double hmax = R::hmaxFor(o.particles) / 10000.0;
-  if (!inRange(kCmd, "--h", o.h, R::H_MIN / 10000.0, hmax, 4)) {
-    std::fprintf(stderr, "  (the largest smoothing length for %lld particles is %.4f)\n", o.particles, hmax);
-    return false;
-  }
-  if (!validName(kCmd, o.name)) return false;
-  return o.out.valid(kCmd, o.orbits, 7, o.name);
+// The options as the shared run settings.
+NewRunSettings settings(const RunOptions& o) {
+  NewRunSettings r;
+  r.m1 = o.m1, r.q = o.q, r.h = o.h, r.alpha = o.alpha, r.beta = o.beta;
+  r.orbits = o.orbits, r.particles = o.particles, r.inj = o.inj;
+  r.name = o.name;
+  r.out = o.out;
+  return r;
 }
 
-// The dialog with the options put on its sliders and typed into its boxes.
-RunParameters dialogParameters(const RunOptions& o) {
-  DiskSetupRules d;
-  d.m1Pos = static_cast<int>(std::lround(o.m1 * 100));
-  d.qPos = static_cast<int>(std::lround(o.q * 100));
-  d.alphaPos = static_cast<int>(std::lround(o.alpha * 100));
-  d.betaPos = static_cast<int>(std::lround(o.beta * 100));
-  d.particlesChanged(o.particles);
-  d.injectionsChanged(o.inj);
-  d.hPos = static_cast<int>(std::lround(o.h * 10000));
-  d.resSlider = static_cast<int>(o.out.frameStep) - 1;  // 0: a frame every phase
-  d.recStart = o.out.record;
-  d.lcStart = o.out.lc;
-  d.rsEvery = o.out.restartEvery;
-  d.sliderMoved();
-  d.orbits = o.orbits;
-  return d.runParameters();
+// Checks every value before anything runs; prints the first problem.
+bool validate(const RunOptions& o) {
+  const std::string p = settings(o).problem(OptionSpelling::CommandLine);
+  return p.empty() || (usageError(kCmd, p), false);
 }
 
 void printParameters(const RunParameters& p) {
@@ -94,27 +68,15 @@ Command add(CLI::App& parent) {
   auto run = [o, app]() -> int {
     o->out.given(*app);
     if (!validate(*o)) return EXIT_USAGE;
-    const RunParameters p = dialogParameters(*o);
+    const NewRunSettings r = settings(*o);
+    const RunParameters p = r.parameters();
     printParameters(p);
 
     auto S = std::make_unique<Sim>();
-    REINIT(*S);
-    S->HINJ = p.HINJ;
-    S->RUNNAME = o->name;
-    S->RECFLAG = o->out.hasRecord ? TRUE4 : FALSE4;
-    S->LCFLAG = o->out.hasLc ? TRUE4 : FALSE4;
-    S->RSFLAG = o->out.hasRestartEvery ? TRUE4 : FALSE4;
-    S->RECSTART = p.RECSTART;
-    S->LCSTART = p.LCSTART;
-    S->RSEVERY = p.RSEVERY;
-    S->FRAMESTEP = p.FRAMESTEP;
-    S->NORBTOT = p.NORB;
-    S->NINJREC = p.NINJ;
+    r.prepare(*S, p);
     printOutputs(*S, 0);
 
-    return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, RunHost& host) {
-      DISKSUB(sim, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);
-    });
+    return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, HeadlessHost& host) { return runNew(sim, host, p); });
   };
   return {app, run};
 }

@@ -2,11 +2,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "cli/registry.h"
 #include "core/core.h"
+#include "core/geometry.h"
 
 namespace velmora::cli {
 namespace {
@@ -15,15 +14,6 @@ struct SystemOptions {
   double m1 = 0, m2 = 0, h = 0.025, alpha = 1.0, beta = 1.0;
   bool json = false;
 };
-
-std::vector<std::pair<const char*, float>> constants(const Sim& S) {
-  return {{"MU1", S.MU1},         {"MU2", S.MU2},         {"XL1", S.XL1},         {"PHIL1", S.PHIL1},
-          {"XLOBE", S.XLOBE},     {"RL2A", S.RL2A},       {"ASEP", S.ASEP},       {"PORB", S.PORB},
-          {"VUNIT", S.VUNIT},     {"RWD", S.RWD},         {"UINJ", S.UINJ},       {"CINJ", S.CINJ},
-          {"VINJ", S.VINJ},       {"UMIN", S.UMIN},       {"UFLOOR", S.UFLOOR},   {"CSFLOOR", S.CSFLOOR},
-          {"TEMPFACTOR", S.TEMPFACTOR}, {"HSPH", S.HSPH}, {"HINJ", S.HINJ},       {"CFLA", S.CFLA},
-          {"CFLB", S.CFLB}};
-}
 
 Command add(CLI::App& parent) {
   auto o = std::make_shared<SystemOptions>();
@@ -51,7 +41,7 @@ Command add(CLI::App& parent) {
     S->BETA = static_cast<float>(o->beta);
     SETSYS(*S);
 
-    const auto list = constants(*S);
+    const auto list = systemConstants(*S);
     if (o->json) {
       std::printf("{");
       for (std::size_t i = 0; i < list.size(); ++i)

@@ -8,6 +8,7 @@
 
 #include "cli/registry.h"
 #include "io/fortran_format.h"
+#include "shell/headless_run.h"
 
 namespace velmora::cli {
 namespace {
@@ -28,12 +29,8 @@ int usageError(const std::string& command, const std::string& message) {
 
 bool inRange(const std::string& command, const std::string& option, double value, double lo, double hi,
              int decimals) {
-  if (value >= lo && value <= hi) return true;
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "%s must be between %.*f and %.*f (got %g)", option.c_str(), decimals, lo, decimals,
-                hi, value);
-  usageError(command, buf);
-  return false;
+  const std::string p = rangeProblem(option, value, lo, hi, decimals);
+  return p.empty() || (usageError(command, p), false);
 }
 
 }  // namespace velmora::cli

@@ -1,4 +1,4 @@
-// Progress meter of the analysis commands.
+// Progress meter of the long commands (analysis, movies).
 #include "cli/progress_meter.h"
 
 #include <unistd.h>
@@ -39,6 +39,10 @@ void ProgressMeter::update(const std::string& stage, long long done, long long t
     std::fprintf(stderr, "%s %3d%%  elapsed %.1f s\n", stage_.c_str(), 10 * tenth, s);
   }
   std::fflush(stderr);
+}
+
+double ProgressMeter::seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
 void ProgressMeter::end() {

@@ -18,6 +18,8 @@ class ProgressMeter {
   void update(const std::string& stage, long long done, long long total);
   // Ends the bar's line (call before printing anything else on standard error).
   void end();
+  // Seconds since the meter was made.
+  double seconds() const;
 
  private:
   bool quiet_, bar_, shown_ = false;

@@ -1,64 +1,29 @@
-// The run under the headless host: exit codes, the refused-file message, the summary.
+// The run under the headless host on the command line: exit codes, the refused-file message,
+// the summary.
 #include "cli/run_common.h"
 
 #include <cstdio>
 
-#include "cli/headless_host.h"
 #include "cli/registry.h"
 #include "files/files.h"
-#include "io/file_error.h"
 
 namespace velmora::cli {
-namespace {
 
-void printSummary(const Sim& S, const HeadlessHost& H) {
-  const I32 done = S.IORBIT - S.ORB0, wanted = S.NORBEND - S.ORB0;
-  if (H.stoppedByUser()) std::printf("Run stopped after %d of %d orbits\n", done, wanted);
-  else std::printf("Run complete: %d orbits\n", done);
-  if (S.ORB0 != 0) std::printf("  continued from orbit %d to orbit %d\n", S.ORB0, S.IORBIT);
-  std::printf("  particles in use %d\n", S.NPART);
-  std::printf("  removed: %d accreted, %d escaped, %d returned to the secondary\n", S.NACC, S.NESC, S.NLOST);
-  if (S.NPART > 0) {
-    float lo = S.RHO(1), hi = S.RHO(1);
-    for (int i = 2; i <= S.NPART; ++i) {
-      if (S.RHO(i) < lo) lo = S.RHO(i);
-      if (S.RHO(i) > hi) hi = S.RHO(i);
-    }
-    std::printf("  density %.3f to %.3f\n", double(lo), double(hi));
-    std::printf("  particles per level (1 to %d):", int(S.NLEVELS));
-    for (int L = 1; L <= S.NLEVELS; ++L) std::printf(" %d", int(S.NLEV(L)));
-    std::printf("\n");
-  }
-  std::printf("  wall time %.1f s\n", H.elapsedSeconds());
-}
-
-}  // namespace
-
-int runWithHost(const std::string& command, Sim& S, bool quiet, const std::function<void(Sim&, RunHost&)>& body) {
+int runWithHost(const std::string& command, Sim& S, bool quiet,
+                const std::function<RunOutcome(Sim&, HeadlessHost&)>& body) {
   HeadlessHost host(S, HeadlessHost::chooseOutput(quiet));
   installStopHandler();
-  try {
-    body(S, host);
-  } catch (const FileError& e) {
-    host.finish();
-    std::fprintf(stderr, "velmora-cli %s: %s\n", command.c_str(), e.what());
-    return EXIT_FAILED;
-  } catch (const RunError& e) {
-    host.finish();
-    std::fprintf(stderr, "velmora-cli %s: the run stopped: %s\n", command.c_str(), e.what());
-    printSummary(S, host);
+  const RunOutcome r = body(S, host);
+  host.finish();
+  if (r.end == RunEnd::Refused) {
+    std::fprintf(stderr, "velmora-cli %s: %s\n", command.c_str(), r.message.c_str());
     return EXIT_FAILED;
   }
-  host.finish();
-  printSummary(S, host);
-  return host.stoppedByUser() ? EXIT_STOPPED : EXIT_OK;
-}
-
-bool validName(const std::string& cmd, const std::string& name) {
-  if (name.size() > 40) return usageError(cmd, "--name takes at most 40 characters"), false;
-  if (name.find('/') != std::string::npos)
-    return usageError(cmd, "--name is a base name without a folder (the files go in the current directory)"), false;
-  return true;
+  if (r.end == RunEnd::Failed)
+    std::fprintf(stderr, "velmora-cli %s: the run stopped: %s\n", command.c_str(), r.message.c_str());
+  std::fputs(runSummary(S, host.stoppedByUser(), host.elapsedSeconds()).c_str(), stdout);
+  if (r.end == RunEnd::Failed) return EXIT_FAILED;
+  return r.end == RunEnd::Stopped ? EXIT_STOPPED : EXIT_OK;
 }
 
 void OutputOptions::add(CLI::App& app, int frameSteps, const std::string& orbitsOf) {
@@ -78,20 +43,8 @@ void OutputOptions::given(const CLI::App& app) {
 }
 
 bool OutputOptions::valid(const std::string& cmd, long long orbits, int frameSteps, const std::string& name) const {
-  const double n = static_cast<double>(orbits);
-  if (hasRecord && !inRange(cmd, "--record", static_cast<double>(record), 1, n, 0)) return false;
-  if (hasFrameStep && !inRange(cmd, "--frame-step", static_cast<double>(frameStep), 1, frameSteps, 0)) return false;
-  if (hasFrameStep && !hasRecord) return usageError(cmd, "--frame-step needs --record"), false;
-  if (hasLc && !inRange(cmd, "--lc", static_cast<double>(lc), 1, n, 0)) return false;
-  if (hasRestartEvery && !inRange(cmd, "--restart-every", static_cast<double>(restartEvery), 1, 2147483647, 0))
-    return false;
-  for (const auto& [on, option] :
-       {std::pair{hasRecord, "--record"}, std::pair{hasLc, "--lc"}, std::pair{hasRestartEvery, "--restart-every"}}) {
-    if (on && name.empty())
-      return usageError(cmd, std::string(option) + " writes a file named after the run: give its base name with --name"),
-             false;
-  }
-  return true;
+  const std::string p = problem(OptionSpelling::CommandLine, orbits, frameSteps, name);
+  return p.empty() || (usageError(cmd, p), false);
 }
 
 void printOutputs(const Sim& S, I32 done) {

@@ -1,5 +1,5 @@
-// What `run` and `restart` share: the output options, the run under the headless host, its
-// exit code and summary.
+// What `run` and `restart` share on the command line: the output options, the run under the
+// headless host with its exit code, and the listing of the files a run writes.
 #pragma once
 
 #include <functional>
@@ -8,22 +8,18 @@
 #include <CLI/CLI.hpp>
 
 #include "core/state.h"
+#include "shell/headless_run.h"
 
 namespace velmora::cli {
 
-// A base name for the run's files: at most 40 characters, no folder. Prints the problem.
-bool validName(const std::string& command, const std::string& name);
-
-// Runs `body` (DISKSUB or RESTART) with the headless host and the Ctrl-C stop, then prints
+// Runs `body` (runNew or runRestart) with the headless host and the Ctrl-C stop, then prints
 // the summary. Returns 0 when the run completed, 130 when Ctrl-C stopped it, 1 when a file was
 // refused (nothing ran) or the run stopped on a fault.
-int runWithHost(const std::string& command, Sim& S, bool quiet, const std::function<void(Sim&, RunHost&)>& body);
+int runWithHost(const std::string& command, Sim& S, bool quiet,
+                const std::function<RunOutcome(Sim&, HeadlessHost&)>& body);
 
 // --record, --frame-step, --lc and --restart-every, each with whether it was given.
-struct OutputOptions {
-  long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
-  bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
-
+struct OutputOptions : OutputSettings {
   // Adds the four options; `frameSteps` is the largest frame interval, `orbitsOf` names the
   // orbits the start orbits count in.
   void add(CLI::App& app, int frameSteps, const std::string& orbitsOf);

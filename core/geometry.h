@@ -1,6 +1,9 @@
 // Pieces of the binary-system set-up shared by the new-run and restarted-run paths.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "core/state.h"
 
 namespace velmora {
@@ -14,5 +17,9 @@ void orbitUnits(float M1, float M2, float RL2A, float& ASEP, float& PORB, float&
 
 // The steps that SETSYS and SETSYS2 share once the masses and the smoothing length are known.
 void deriveSystem(Sim& S, bool newRun);
+
+// The derived constants of a pair of stars once SETSYS has run, by name, in the order
+// `velmora-cli system` lists them.
+std::vector<std::pair<const char*, float>> systemConstants(const Sim& S);
 
 }  // namespace velmora

@@ -95,4 +95,13 @@ void deriveSystem(Sim& S, bool newRun) {
 
 void SETSYS(Sim& S) { deriveSystem(S, true); }
 
+std::vector<std::pair<const char*, float>> systemConstants(const Sim& S) {
+  return {{"MU1", S.MU1},         {"MU2", S.MU2},         {"XL1", S.XL1},         {"PHIL1", S.PHIL1},
+          {"XLOBE", S.XLOBE},     {"RL2A", S.RL2A},       {"ASEP", S.ASEP},       {"PORB", S.PORB},
+          {"VUNIT", S.VUNIT},     {"RWD", S.RWD},         {"UINJ", S.UINJ},       {"CINJ", S.CINJ},
+          {"VINJ", S.VINJ},       {"UMIN", S.UMIN},       {"UFLOOR", S.UFLOOR},   {"CSFLOOR", S.CSFLOOR},
+          {"TEMPFACTOR", S.TEMPFACTOR}, {"HSPH", S.HSPH}, {"HINJ", S.HINJ},       {"CFLA", S.CFLA},
+          {"CFLB", S.CFLB}};
+}
+
 }  // namespace velmora

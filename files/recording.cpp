@@ -84,7 +84,7 @@ std::string bodyValueName(std::size_t k, std::size_t n) {
 
 }  // namespace
 
-bool RecordingReader::next(RecordedFrame& fr) {
+bool RecordingReader::readHeader(RecordedFrame& fr) {
   const bool first = frames_ == 0;
   const std::uint64_t hb = first ? FIRST_FRAME_HEADER : FRAME_HEADER;
   if (!fill(offset_, hb, "header", !first)) return false;
@@ -105,12 +105,47 @@ bool RecordingReader::next(RecordedFrame& fr) {
   fr.IPHASE = getI32(b + s + 16);
   if (fr.IPHASE < 1 || fr.IPHASE > NPHASES)
     fail(offset_ + s + 16, "the phase is " + std::to_string(fr.IPHASE) + ", expected 1 to 200");
+  return true;
+}
 
+bool RecordingReader::skip() {
+  RecordedFrame fr;
+  if (!readHeader(fr)) return false;
+  const std::uint64_t bodyAt = offset_ + (frames_ == 0 ? FIRST_FRAME_HEADER : FRAME_HEADER);
+  const std::uint64_t body = 20 * static_cast<std::uint64_t>(fr.N) + OUTLINE_BYTES;
+  // The file's length, so that a frame it ends inside is reported as next() reports it.
+  in_->clear();
+  in_->seekg(0, std::ios::end);
+  const std::streamoff end = in_->tellg();
+  if (end < 0) fail(bodyAt, "the file cannot be read");
+  const auto size = static_cast<std::uint64_t>(end);
+  if (size < bodyAt + body) {
+    const std::uint64_t got = size - bodyAt;
+    fail(size, "the file ends inside the frame's particle and outline blocks: expected " + std::to_string(body) +
+                   " bytes, " + std::to_string(got) + " present");
+  }
+  offset_ = bodyAt + body;
+  in_->seekg(static_cast<std::streamoff>(offset_));
+  ++frames_;
+  return true;
+}
+
+void RecordingReader::seek(long long frame, std::uint64_t offset) {
+  in_->clear();
+  in_->seekg(static_cast<std::streamoff>(offset));
+  frames_ = frame;
+  offset_ = offset;
+}
+
+bool RecordingReader::next(RecordedFrame& fr) {
+  if (!readHeader(fr)) return false;
+  const I32 n = fr.N;
+  const std::uint64_t hb = frames_ == 0 ? FIRST_FRAME_HEADER : FRAME_HEADER;
   const std::size_t np = static_cast<std::size_t>(n);
   const std::uint64_t bodyAt = offset_ + hb;
   const std::size_t body = 20 * np + OUTLINE_BYTES;
   fill(bodyAt, body, "particle and outline blocks", false);
-  b = buf_.data();
+  const unsigned char* b = buf_.data();
   for (std::size_t k = 0; k < body / 4; ++k)
     if (!std::isfinite(getF32(b + 4 * k))) fail(bodyAt + 4 * k, bodyValueName(k, np) + " is not a finite number");
 

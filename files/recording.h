@@ -53,7 +53,13 @@ class RecordingReader {
   // file when the last frame was whole; throws FileError for a damaged frame (the frame
   // counter and offset then still describe the last good frame).
   bool next(RecordedFrame& frame);
-  // Frames read so far.
+  // Passes over the next frame, its header checked as next() checks it but its particle and
+  // outline values unread: returns false at the end of the file when the last frame was whole;
+  // throws FileError for a damaged header or a frame the file ends inside, with next()'s message.
+  bool skip();
+  // Goes to frame `frame` (0: the first) at byte `offset`, a place next() or skip() reached.
+  void seek(long long frame, std::uint64_t offset);
+  // Frames read (or passed over) so far.
   long long frames() const { return frames_; }
   // Byte offset of the next frame.
   std::uint64_t offset() const { return offset_; }
@@ -64,6 +70,8 @@ class RecordingReader {
 
  private:
   void readFirstHeader();
+  // Reads and checks the header of the frame at offset_ into `frame`; false at a clean end.
+  bool readHeader(RecordedFrame& frame);
   // Reads exactly n bytes starting at byte `at`, or reports where the file ends; false at a
   // clean end before any byte when that is allowed.
   bool fill(std::uint64_t at, std::size_t n, const char* what, bool endAllowed);

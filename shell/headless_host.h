@@ -6,7 +6,7 @@
 
 #include "core/state.h"
 
-namespace velmora::cli {
+namespace velmora {
 
 class HeadlessHost : public RunHost {
  public:
@@ -31,6 +31,11 @@ class HeadlessHost : public RunHost {
   // Ends the progress bar's line.
   void finish();
 
+ protected:
+  // Whether the run should stop now, as a click on QUIT stops it: by default a Ctrl-C that the
+  // stop handler caught. A host that learns of a stop another way overrides it.
+  virtual bool stopWanted();
+
  private:
   void report(bool force);
 
@@ -47,4 +52,4 @@ class HeadlessHost : public RunHost {
 void installStopHandler();
 bool stopRequested();
 
-}  // namespace velmora::cli
+}  // namespace velmora

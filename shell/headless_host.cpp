@@ -1,5 +1,5 @@
 // Headless run host: terminal progress and the Ctrl-C stop.
-#include "cli/headless_host.h"
+#include "shell/headless_host.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <thread>
 
-namespace velmora::cli {
+namespace velmora {
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
@@ -47,8 +47,10 @@ HeadlessHost::HeadlessHost(const Sim& S, Output out)
 
 HeadlessHost::~HeadlessHost() { finish(); }
 
+bool HeadlessHost::stopWanted() { return stopRequested(); }
+
 std::optional<MouseMsg> HeadlessHost::takeMessage() {
-  if (!stopRequested() || stopSent_) return std::nullopt;
+  if (stopSent_ || !stopWanted()) return std::nullopt;
   stopSent_ = true;
   return MouseMsg{MouseMsg::LeftDown, 1, kViewH - 1};  // the QUIT area
 }
@@ -113,4 +115,4 @@ void HeadlessHost::finish() {
   }
 }
 
-}  // namespace velmora::cli
+}  // namespace velmora

@@ -1,0 +1,90 @@
+// New and continued runs without a window, as `velmora-cli run` and `restart` and the Python
+// module drive them: the options checked with their messages, put into the state as the dialogs
+// do, the run under a headless host, and its summary.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/state.h"
+#include "shell/disk_setup_rules.h"
+#include "shell/headless_host.h"
+
+namespace velmora {
+
+// How a message spells an option: "--frame-step" on the command line, "frame_step" in Python.
+enum class OptionSpelling { CommandLine, Python };
+// `option` is the command line's name without its dashes ("frame-step").
+std::string optionName(OptionSpelling how, std::string_view option);
+
+// "<option> must be between <lo> and <hi> (got <value>)", the bounds with `decimals` decimals;
+// empty when the value lies in the range.
+std::string rangeProblem(const std::string& option, double value, double lo, double hi, int decimals);
+
+// A base name for the run's files: at most 40 characters, no folder. The problem, or empty.
+std::string runNameProblem(OptionSpelling how, const std::string& name);
+
+// The output options of a run (record, frame-step, lc, restart-every), each with whether it
+// was given.
+struct OutputSettings {
+  long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
+  bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
+
+  // Start orbits within 1..orbits, the interval within 1..frameSteps, frame-step only with
+  // record, and a name for the files: the first problem, empty when there is none.
+  std::string problem(OptionSpelling how, long long orbits, int frameSteps, const std::string& name) const;
+};
+
+// A new run with the parameters of the Disk Setup dialog.
+struct NewRunSettings {
+  double m1 = 1.0, q = 0.15, h = 0.025, alpha = 1.0, beta = 1.0;
+  long long orbits = 10, particles = 1000, inj = 10;
+  std::string name;
+  OutputSettings out;
+
+  // Every value checked before anything runs: the first problem, empty when there is none.
+  // A smoothing length above the largest for the particle count names that largest value on a
+  // second line.
+  std::string problem(OptionSpelling how) const;
+  // The dialog with the values put on its sliders and typed into its boxes: what the run takes.
+  RunParameters parameters() const;
+  // REINIT, then the settings as the dialog's Run leaves them in the state (the run's name,
+  // the output choices and their start orbits, the orbit total, the injection count).
+  void prepare(Sim& S, const RunParameters& p) const;
+};
+
+// A run continued from a restart file for further orbits.
+struct RestartSettings {
+  std::string file, name;
+  long long orbits = 0;
+  OutputSettings out;
+
+  // The further orbits, the name and the outputs (frame-step up to the Restart Control
+  // dialog's 6): the first problem, empty when there is none.
+  std::string problem(OptionSpelling how) const;
+  // REINIT, then the file, its run name and the outputs as the Restart Control dialog's OK
+  // leaves them. Returns the dialog's problem with the values (the state then only reset),
+  // empty when the state is ready for RESTART.
+  std::string prepare(Sim& S) const;
+};
+
+// How a run under a headless host ended. A refused file ran nothing; a failed run stopped on
+// a fault (a capacity) with its files complete to the last frame or orbit.
+enum class RunEnd { Completed, Stopped, Refused, Failed };
+struct RunOutcome {
+  RunEnd end = RunEnd::Completed;
+  std::string message;  // the file's or the fault's message
+};
+
+// Runs `body` (DISKSUB or RESTART) under the host and tells how it ended.
+RunOutcome runHeadless(Sim& S, HeadlessHost& H, const std::function<void(Sim&, RunHost&)>& body);
+// A new run (DISKSUB with the parameters) and a continued one (RESTART of the prepared state).
+RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p);
+RunOutcome runRestart(Sim& S, HeadlessHost& H);
+
+// The lines that end a run: orbits done, particles in use, removals, density range, particles
+// per level and the wall time.
+std::string runSummary(const Sim& S, bool stopped, double seconds);
+
+}  // namespace velmora
