@@ -19,6 +19,7 @@ struct RestartOptions {
   std::string file, name;
   long long orbits = 0;
   OutputOptions out;
+  ThreadsOption threads;
   bool quiet = false;
 };
 
@@ -26,6 +27,7 @@ bool validate(const RestartOptions& o) {
   using R = RestartRules;
   if (!inRange(kCmd, "--orbits", static_cast<double>(o.orbits), 0, R::MAX_ORBITS, 0)) return false;
   if (!validName(kCmd, o.name)) return false;
+  if (!o.threads.valid(kCmd)) return false;
   return o.out.valid(kCmd, o.orbits, R::RES_MAX, o.name);
 }
 
@@ -59,6 +61,7 @@ Command add(CLI::App& parent) {
   app->add_option("--orbits", o->orbits, "Further orbits to run (0..10000000)")->required();
   app->add_option("--name", o->name, "Base name of the continued run's files, at most 40 characters");
   o->out.add(*app, RestartRules::RES_MAX, "the continued run");
+  o->threads.add(*app);
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
@@ -90,6 +93,7 @@ Command add(CLI::App& parent) {
     }
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
+    o->threads.apply();
     return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, RunHost& host) { RESTART(sim, host); });
   };
   return {app, run};

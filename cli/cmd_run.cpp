@@ -20,6 +20,7 @@ struct RunOptions {
   std::string name;
   bool quiet = false;
   OutputOptions out;
+  ThreadsOption threads;
 };
 
 const char* kCmd = "run";
@@ -41,6 +42,7 @@ bool validate(const RunOptions& o) {
     return false;
   }
   if (!validName(kCmd, o.name)) return false;
+  if (!o.threads.valid(kCmd)) return false;
   return o.out.valid(kCmd, o.orbits, 7, o.name);
 }
 
@@ -89,6 +91,7 @@ Command add(CLI::App& parent) {
       ->capture_default_str();
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
   o->out.add(*app, 7, "the run");
+  o->threads.add(*app);
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
@@ -111,6 +114,7 @@ Command add(CLI::App& parent) {
     S->NORBTOT = p.NORB;
     S->NINJREC = p.NINJ;
     printOutputs(*S, 0);
+    o->threads.apply();
 
     return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, RunHost& host) {
       DISKSUB(sim, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);

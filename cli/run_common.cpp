@@ -5,6 +5,7 @@
 
 #include "cli/headless_host.h"
 #include "cli/registry.h"
+#include "core/threads.h"
 #include "files/files.h"
 #include "io/file_error.h"
 
@@ -29,6 +30,7 @@ void printSummary(const Sim& S, const HeadlessHost& H) {
     for (int L = 1; L <= S.NLEVELS; ++L) std::printf(" %d", int(S.NLEV(L)));
     std::printf("\n");
   }
+  std::printf("  threads %d\n", threadCount());
   std::printf("  wall time %.1f s\n", H.elapsedSeconds());
 }
 
@@ -93,6 +95,16 @@ bool OutputOptions::valid(const std::string& cmd, long long orbits, int frameSte
   }
   return true;
 }
+
+void ThreadsOption::add(CLI::App& app) {
+  app.add_option("--threads", threads, "Threads of the simulation (default: every core, or OMP_NUM_THREADS)");
+}
+
+bool ThreadsOption::valid(const std::string& cmd) const {
+  return threads == 0 || inRange(cmd, "--threads", static_cast<double>(threads), 1, 1024, 0);
+}
+
+void ThreadsOption::apply() const { setThreadCount(static_cast<int>(threads)); }
 
 void printOutputs(const Sim& S, I32 done) {
   if (isTrue(S.RECFLAG))
