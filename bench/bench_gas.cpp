@@ -14,6 +14,7 @@
 #include "bench/filled_disk.h"
 #include "core/core.h"
 #include "core/hydro.h"
+#include "core/kernels.h"
 
 namespace velmora {
 namespace {
@@ -203,6 +204,21 @@ void BM_STEP_phase(benchmark::State& state) {
 
 void threads(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(2)->ArgName("threads"); }
 
+// The kernels' paths side by side (1 thread): scalar, SSE, AVX2.
+template <void (*Bench)(benchmark::State&)>
+void onPath(benchmark::State& state) {
+  const auto path = static_cast<VectorPath>(state.range(1));
+  if (!setVectorPath(path)) {
+    state.SkipWithError("the processor lacks this path");
+    return;
+  }
+  Bench(state);
+  setVectorPath(defaultVectorPath());
+}
+void paths(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"threads", "path"})->Args({1, 0})->Args({1, 1})->Args({1, 2});
+}
+
 BENCHMARK(BM_SORTALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SORT_level1)->Apply(threads)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_nanoflann_radius)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
@@ -211,6 +227,8 @@ BENCHMARK(BM_force)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime(
 BENCHMARK(BM_FLUID2ALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TIMESTEP_ENERGYALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MOVE2)->Apply(threads)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(onPath<BM_SORTALL>)->Name("BM_SORTALL_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(onPath<BM_force>)->Name("BM_force_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_STEP_phase)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 
 #include "core/kernels.h"
 #include "core/pair_kernels.h"
@@ -89,18 +88,25 @@ void orderedPass(Sim& S, int n, Step step) {
       const int nn = S.NNB(i);
       for (int j = 1; j < nn; ++j) {
         std::atomic_ref<std::uint32_t> key(P.key[static_cast<std::size_t>(nb[j] - 1)]);
-        for (int spins = 0; key.load(std::memory_order_acquire) - stamp < static_cast<std::uint32_t>(k); ++spins) {
+        // Spin a little (the neighbour is usually a few particles ahead on a running thread),
+        // then sleep until its thread marks it done: a thread that waits on one taken off its
+        // core must not burn the core that thread needs.
+        for (int spins = 0;; ++spins) {
+          const std::uint32_t v = key.load(std::memory_order_acquire);
+          if (v - stamp >= static_cast<std::uint32_t>(k)) break;
           if (spins < 64) {
 #if defined(__x86_64__) || defined(__i386__)
             __builtin_ia32_pause();
 #endif
           } else {
-            std::this_thread::yield();
+            key.wait(v, std::memory_order_acquire);
           }
         }
       }
       step(k);
-      std::atomic_ref<std::uint32_t>(P.key[static_cast<std::size_t>(i - 1)]).store(done, std::memory_order_release);
+      std::atomic_ref<std::uint32_t> mine(P.key[static_cast<std::size_t>(i - 1)]);
+      mine.store(done, std::memory_order_release);
+      mine.notify_all();  // costs a load unless a thread sleeps in wait()
     }
   }
 }

@@ -12,6 +12,7 @@
 // same single-precision arithmetic (dx of one side is -dx of the other), so both lists agree.
 #include "core/search.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -97,11 +98,11 @@ class Search {
 
   void run() {
     const int n = S_.NPART;
-    if (!keys(n)) outsideSlabs(n);
     if (!all_) markNeeded();
+    if (!keys(n)) outsideSlabs(n);
     Fault first = count(n);
     const int placed = starts();
-    scatter(n);
+    scatter();
     first = earlier(first, lists(placed));
     clear();
     if (first.kind == Fault::CellFull) throw RunError(cellFullText(S_, first.particle));
@@ -110,37 +111,82 @@ class Search {
   }
 
  private:
+  static constexpr int MAXPIECES = 256;  // pieces of the particles, one per thread
   Sim& S_;
   SearchWork& W_;
   const bool all_;
+  int bad_ = 0;                                  // particles outside the grid
+  int pieces_ = 0;                               // the in-use particles: pieces of `used`
+  int pieceFrom_[MAXPIECES] = {}, pieceTo_[MAXPIECES] = {};
 
   static Fault earlier(const Fault& a, const Fault& b) { return b.before(a) ? b : a; }
 
-  bool active(int i) const { return all_ || S_.LEVEL(i) <= S_.NACT; }
   bool needed(I32 k) const { return all_ || W_.needed.has(k); }
   static int slabOfKey(I32 k) { return k / NCELLS + 1; }
 
-  // 1. The cell key of every particle, every list emptied (NNB = 1); false when a particle is
-  // outside the grid.
+  // The cell key of the particle at (x, y, z): slab 2..41, cell 1..100 of a row and of a column;
+  // OUT_Z or OUT_XY outside. No branch, so that the loop over the particles runs in vector lanes.
+  struct KeyMaker {
+    float XO, YO, inv, zoff, hi;
+    explicit KeyMaker(const Sim& S)
+        : XO(S.TWOH + S.XYOFF - S.XPRIM), YO(S.TWOH + S.XYOFF - S.YPRIM), inv(S.TWOHINV), zoff(S.ZOFF),
+          hi(static_cast<float>(NGRID + 1)) {}
+    I32 operator()(float x, float y, float z) const {
+      const float t = (z + zoff) * inv, tx = (x + XO) * inv, ty = (y + YO) * inv;
+      const bool inz = t >= 2.0f && t < static_cast<float>(NSLABS);
+      const bool inxy = tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi;
+      const I32 s = static_cast<I32>(inz ? t : 2.0f), ix = static_cast<I32>(inxy ? tx : 1.0f),
+                iy = static_cast<I32>(inxy ? ty : 1.0f);
+      const I32 key = (s - 1) * NCELLS + (iy - 1) * NGRID + ix - 1;
+      return inz ? (inxy ? key : OUT_XY) : OUT_Z;
+    }
+  };
+
+  // 1. The partial search uses only the cells round the active particles (the 3 x 3 x 3 block of
+  // each active particle's cell).
+  void markNeeded() {
+    const KeyMaker keyOf(S_);
+    for (int L = 1; L <= S_.NACT; ++L)
+      for (int m = 1; m <= S_.NLEV(L); ++m) {
+        const int i = S_.LEVLIST(m, L);
+        const I32 k = keyOf(S_.X(i), S_.Y(i), S_.Z(i));
+        if (k < 0) continue;  // a fault of keys()
+        forRuns(k, [&](I32 k0, I32 k1) {
+          for (I32 c = k0; c <= k1; ++c) W_.needed.add(c);
+        });
+      }
+  }
+
+  // 2. The cell key of every particle, every list emptied (NNB = 1), and the particles of the
+  // cells in use in index order (each thread its own piece); false when a particle is outside
+  // the grid.
   bool keys(int n) {
     Sim& S = S_;
-    const float XO = S.TWOH + S.XYOFF - S.XPRIM, YO = S.TWOH + S.XYOFF - S.YPRIM;
-    const float inv = S.TWOHINV, zoff = S.ZOFF, hi = static_cast<float>(NGRID + 1);
+    const KeyMaker keyOf(S);
+    const float *X = S.X.data(), *Y = S.Y.data(), *Z = S.Z.data();
+    I32* key = W_.key.data();
+    I16* nnb = S.NNB.data();
+    const int T = std::min(threadsFor(n, 4096), MAXPIECES);
     int bad = 0;
-#pragma omp parallel for num_threads(threadsFor(n, 4096)) schedule(static) reduction(+ : bad)
-    for (int i = 1; i <= n; ++i) {
-      S.NNB(i) = 1;
-      const float t = (S.Z(i) + zoff) * inv;  // slab 2..41
-      I32 key = OUT_Z;
-      if (t >= 2.0f && t < static_cast<float>(NSLABS)) {
-        const float tx = (S.X(i) + XO) * inv, ty = (S.Y(i) + YO) * inv;  // cell 1..100 of a row and of a column
-        key = OUT_XY;
-        if (tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi)
-          key = (static_cast<I32>(t) - 1) * NCELLS + (static_cast<I32>(ty) - 1) * NGRID + static_cast<I32>(tx) - 1;
+    pieces_ = 1;
+#pragma omp parallel num_threads(T) reduction(+ : bad)
+    {
+      const int t = threadIndex(), nt = teamSize();
+      const int lo = static_cast<int>(static_cast<long long>(n) * t / nt);
+      const int hi = static_cast<int>(static_cast<long long>(n) * (t + 1) / nt);
+      for (int i = lo; i < hi; ++i) {
+        nnb[i] = 1;
+        key[i] = keyOf(X[i], Y[i], Z[i]);
+        bad += key[i] < 0 ? 1 : 0;
       }
-      W_.key[static_cast<std::size_t>(i - 1)] = key;
-      bad += key < 0 ? 1 : 0;
+      int m = lo;
+      for (int i = lo; i < hi; ++i)
+        if (key[i] >= 0 && needed(key[i])) W_.used[static_cast<std::size_t>(m++)] = static_cast<I16>(i + 1);
+      pieceFrom_[t] = lo;
+      pieceTo_[t] = m;
+      if (t == 0) pieces_ = nt;
     }
+    bad_ = bad;
     return bad == 0;
   }
 
@@ -149,19 +195,6 @@ class Search {
   void outsideSlabs(int n) {
     for (int i = 1; i <= n; ++i)
       if (W_.key[static_cast<std::size_t>(i - 1)] == OUT_Z) throw RunError(outsideGridText(S_, i));
-  }
-
-  // 2. The partial search uses only the cells round the active particles (the 3 x 3 x 3 block of
-  // each active particle's cell).
-  void markNeeded() {
-    for (int L = 1; L <= S_.NACT; ++L)
-      for (int m = 1; m <= S_.NLEV(L); ++m) {
-        const I32 k = W_.key[static_cast<std::size_t>(S_.LEVLIST(m, L) - 1)];
-        if (k < 0) continue;
-        forRuns(k, [&](I32 k0, I32 k1) {
-          for (I32 c = k0; c <= k1; ++c) W_.needed.add(c);
-        });
-      }
   }
 
   // The runs of the 3 x 3 x 3 cells round the cell of key k, in increasing key: for each slab
@@ -185,19 +218,21 @@ class Search {
   // capacity, or to lie outside the x-y grid, is a fault.
   Fault count(int n) {
     Fault first;
-    for (int i = 1; i <= n; ++i) {
-      const I32 k = W_.key[static_cast<std::size_t>(i - 1)];
-      if (k == OUT_XY) {
-        const int s = static_cast<int>((S_.Z(i) + S_.ZOFF) * S_.TWOHINV);
-        first = earlier(first, Fault::binning(Fault::Outside, s, i));
-        continue;
+    if (bad_ > 0)
+      for (int i = 1; i <= n; ++i)
+        if (W_.key[static_cast<std::size_t>(i - 1)] == OUT_XY) {
+          const int s = static_cast<int>((S_.Z(i) + S_.ZOFF) * S_.TWOHINV);
+          first = earlier(first, Fault::binning(Fault::Outside, s, i));
+        }
+    for (int t = 0; t < pieces_; ++t)
+      for (int m = pieceFrom_[t]; m < pieceTo_[t]; ++m) {
+        const int i = W_.used[static_cast<std::size_t>(m)];
+        const I32 k = W_.key[static_cast<std::size_t>(i - 1)];
+        I32& c = W_.count[static_cast<std::size_t>(k)];
+        if (c == 0) W_.occupied.add(k);
+        ++c;
+        if (c == MAXINCELL + 1) first = earlier(first, Fault::binning(Fault::CellFull, slabOfKey(k), i));
       }
-      if (!needed(k)) continue;
-      I32& c = W_.count[static_cast<std::size_t>(k)];
-      if (c == 0) W_.occupied.add(k);
-      ++c;
-      if (c == MAXINCELL + 1) first = earlier(first, Fault::binning(Fault::CellFull, slabOfKey(k), i));
-    }
     return first;
   }
 
@@ -213,17 +248,19 @@ class Search {
   }
 
   // 5. The particles into their places, backward so that a cell keeps index order.
-  void scatter(int n) {
-    for (int i = n; i >= 1; --i) {
-      const I32 k = W_.key[static_cast<std::size_t>(i - 1)];
-      if (k < 0 || !needed(k)) continue;
-      const auto pos = static_cast<std::size_t>(--W_.start[static_cast<std::size_t>(k)]);
-      W_.part[pos] = static_cast<I16>(i);
-      W_.x[pos] = S_.X(i);
-      W_.y[pos] = S_.Y(i);
-      W_.z[pos] = S_.Z(i);
-      W_.place[static_cast<std::size_t>(i - 1)] = static_cast<I32>(pos);
-    }
+  void scatter() {
+    const float *X = S_.X.data(), *Y = S_.Y.data(), *Z = S_.Z.data();
+    for (int t = pieces_ - 1; t >= 0; --t)
+      for (int m = pieceTo_[t] - 1; m >= pieceFrom_[t]; --m) {
+        const int i = W_.used[static_cast<std::size_t>(m)];
+        const auto j = static_cast<std::size_t>(i - 1);
+        const auto pos = static_cast<std::size_t>(--W_.start[static_cast<std::size_t>(W_.key[j])]);
+        W_.part[pos] = static_cast<I16>(i);
+        W_.x[pos] = X[j];
+        W_.y[pos] = Y[j];
+        W_.z[pos] = Z[j];
+        W_.place[j] = static_cast<I32>(pos);
+      }
   }
 
   // Places b .. e - 1 of the cells k0 .. k1 (empty when none holds a particle).
@@ -239,66 +276,94 @@ class Search {
     }
   }
 
+  // The runs round the cell of key k: places b[r] .. e[r] - 1 of run r (r < nruns), `own` the
+  // run of the cell itself. The particles of a cell share them.
+  struct Runs {
+    I32 key = -1;
+    int nruns = 0, own = 0;
+    int b[9], e[9];
+  };
+
+  void runsOf(I32 k, Runs& R) const {
+    R.key = k;
+    R.nruns = 0;
+    forRuns(k, [&](I32 k0, I32 k1, bool own) {
+      if (own) R.own = R.nruns;
+      range(k0, k1, R.b[R.nruns], R.e[R.nruns]);
+      ++R.nruns;
+    });
+  }
+
   // 6. The list of every active particle, each by one thread; returns the first list to overflow.
+  // The particles are taken in sorted order, so that a cell's particles follow each other and
+  // share their runs.
   Fault lists(int placed) {
     Sim& S = S_;
-    // The particles whose lists are built: every placed one, or the active ones of the levels.
+    // The places whose lists are built: every placed one, or the active ones in increasing order.
     int items = placed;
     I16* order = S.passWork.order.data();
     if (!all_) {
-      items = 0;
       for (int L = 1; L <= S.NACT; ++L)
         for (int m = 1; m <= S.NLEV(L); ++m) {
-          const int i = S.LEVLIST(m, L);
-          if (W_.key[static_cast<std::size_t>(i - 1)] >= 0) order[items++] = static_cast<I16>(i);
+          const auto j = static_cast<std::size_t>(S.LEVLIST(m, L) - 1);
+          if (W_.key[j] >= 0) W_.activePlaces.add(W_.place[j]);
         }
+      items = 0;
+      W_.activePlaces.forEach([&](int pl) { order[items++] = static_cast<I16>(pl); }, true);
     }
     const ScanFn scan = kernels().scan;
     const float cut = S.CUTSQ, scl = S.TABSCL;
+    const float *xs = W_.x.data(), *ys = W_.y.data(), *zs = W_.z.data();
     Fault first;
     std::atomic<int> next{0};
 #pragma omp parallel num_threads(threadsFor(items, 64))
     {
       Fault mine;
+      Runs R;
       alignas(32) std::int32_t hit[CHUNK + SearchWork::PAD], hitk[CHUNK + SearchWork::PAD];
       for (;;) {
         const int from = next.fetch_add(32, std::memory_order_relaxed);
         if (from >= items) break;
         const int to = from + 32 < items ? from + 32 : items;
         for (int w = from; w < to; ++w) {
-          const int pq = all_ ? w : W_.place[static_cast<std::size_t>(order[w] - 1)];
+          const int pq = all_ ? w : order[w];
           const int q = W_.part[static_cast<std::size_t>(pq)];
-          const float px = W_.x[static_cast<std::size_t>(pq)], py = W_.y[static_cast<std::size_t>(pq)],
-                      pz = W_.z[static_cast<std::size_t>(pq)];
-          I16* nbl = S.NBLIST.col(q);
-          I16* nbk = S.NBKIDX.col(q);
+          const float px = xs[pq], py = ys[pq], pz = zs[pq];
+          I16* nbl = S.NBLIST.col(q) + 1;  // entry 2 on
+          I16* nbk = S.NBKIDX.col(q) + 1;
           int total = 0;      // neighbours found
           int overflow = -1;  // place of the 750th
           auto take = [&](int b, int e) {
             for (int c = b; c < e; c += CHUNK) {
-              const int nh = scan(W_.x.data(), W_.y.data(), W_.z.data(), c, e - c > CHUNK ? c + CHUNK : e, px, py, pz,
-                                  cut, scl, hit, hitk);
-              for (int h = 0; h < nh; ++h) {
+              const int nh = scan(xs, ys, zs, c, e - c > CHUNK ? c + CHUNK : e, px, py, pz, cut, scl, hit, hitk);
+              if (total + nh <= MAXNB - 1) {
+                for (int h = 0; h < nh; ++h) {
+                  nbl[total + h] = W_.part[static_cast<std::size_t>(hit[h])];
+                  nbk[total + h] = static_cast<I16>(hitk[h]);
+                }
+                total += nh;
+                continue;
+              }
+              for (int h = 0; h < nh; ++h, ++total) {
                 if (total < MAXNB - 1) {
-                  nbl[total + 1] = W_.part[static_cast<std::size_t>(hit[h])];
-                  nbk[total + 1] = static_cast<I16>(hitk[h]);
+                  nbl[total] = W_.part[static_cast<std::size_t>(hit[h])];
+                  nbk[total] = static_cast<I16>(hitk[h]);
                 } else if (total == MAXNB - 1) {
                   overflow = hit[h];
                 }
-                ++total;
               }
             }
           };
-          forRuns(W_.key[static_cast<std::size_t>(q - 1)], [&](I32 k0, I32 k1, bool own) {
-            int b, e;
-            range(k0, k1, b, e);
-            if (own) {
-              take(b, pq);
-              take(pq + 1, e);
+          const I32 k = W_.key[static_cast<std::size_t>(q - 1)];
+          if (k != R.key) runsOf(k, R);
+          for (int r = 0; r < R.nruns; ++r) {
+            if (r == R.own) {
+              take(R.b[r], pq);
+              take(pq + 1, R.e[r]);
             } else {
-              take(b, e);
+              take(R.b[r], R.e[r]);
             }
-          });
+          }
           S.NNB(q) = static_cast<I16>(total < MAXNB - 1 ? total + 1 : MAXNB);
           if (overflow >= 0) {
             const int turn = overflow < pq ? overflow : pq;

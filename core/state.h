@@ -86,10 +86,13 @@ struct SearchWork {
   static constexpr int PAD = 8;                     // room for a last group of lanes
   std::array<I32, MAXPART> key{};                   // key of particle i at [i - 1] (negative: outside)
   std::array<I32, MAXPART> place{};                 // place of particle i at [i - 1] in the sorted order
+  std::array<I16, MAXPART> used{};                  // the particles in cells in use, in index order
+                                                    // (in pieces, one per thread; see search.cpp)
   std::array<I16, MAXPART + PAD> part{};            // the particle at each place
   std::array<float, MAXPART + PAD> x{}, y{}, z{};   // its position
   std::array<I32, NKEYS> count{}, start{};          // particles of a cell and its first place
   KeySet<NKEYS> occupied, needed;                   // cells holding particles; cells in use
+  KeySet<MAXPART> activePlaces;                     // places of the particles whose lists are built
 };
 
 // Work area of the passes that run on several threads (not part of the run's state).

@@ -38,6 +38,22 @@ int threadsFor(int n, int least) {
   return n >= least ? T : 1;
 }
 
+int threadIndex() {
+#if defined(_OPENMP)
+  return omp_get_thread_num();
+#else
+  return 0;
+#endif
+}
+
+int teamSize() {
+#if defined(_OPENMP)
+  return omp_get_num_threads();
+#else
+  return 1;
+#endif
+}
+
 void shareShortPasses(bool on) { shareAll.store(on, std::memory_order_relaxed); }
 
 }  // namespace velmora

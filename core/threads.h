@@ -19,6 +19,11 @@ int threadCount();
 // sharing the pass costs more than it saves.
 int threadsFor(int n, int least);
 
+// Inside a parallel region: the calling thread's number and the region's thread count (0 and 1
+// outside one, or in a build without OpenMP).
+int threadIndex();
+int teamSize();
+
 // Tests: every pass of 16 items or more is shared, however short, so that short runs take the
 // paths of long ones.
 void shareShortPasses(bool on);
