@@ -115,9 +115,9 @@ struct Lane8 {
   // Eight records of eight floats each, transposed into the eight fields.
   static void records(const GasPoint* const* r, Lane8& x, Lane8& y, Lane8& z, Lane8& vx, Lane8& vy, Lane8& vz,
                       Lane8& cs, Lane8& pr) {
-    const __m256 r0 = _mm256_load_ps(&r[0]->x), r1 = _mm256_load_ps(&r[1]->x), r2 = _mm256_load_ps(&r[2]->x),
-                 r3 = _mm256_load_ps(&r[3]->x), r4 = _mm256_load_ps(&r[4]->x), r5 = _mm256_load_ps(&r[5]->x),
-                 r6 = _mm256_load_ps(&r[6]->x), r7 = _mm256_load_ps(&r[7]->x);
+    const __m256 r0 = _mm256_loadu_ps(&r[0]->x), r1 = _mm256_loadu_ps(&r[1]->x), r2 = _mm256_loadu_ps(&r[2]->x),
+                 r3 = _mm256_loadu_ps(&r[3]->x), r4 = _mm256_loadu_ps(&r[4]->x), r5 = _mm256_loadu_ps(&r[5]->x),
+                 r6 = _mm256_loadu_ps(&r[6]->x), r7 = _mm256_loadu_ps(&r[7]->x);
     const __m256 t0 = _mm256_unpacklo_ps(r0, r1), t1 = _mm256_unpackhi_ps(r0, r1), t2 = _mm256_unpacklo_ps(r2, r3),
                  t3 = _mm256_unpackhi_ps(r2, r3), t4 = _mm256_unpacklo_ps(r4, r5), t5 = _mm256_unpackhi_ps(r4, r5),
                  t6 = _mm256_unpacklo_ps(r6, r7), t7 = _mm256_unpackhi_ps(r6, r7);

@@ -36,7 +36,7 @@ inline constexpr int NSLABS = 42;       // z slabs
 
 // What a pair term reads of a neighbour, packed per particle so that a neighbour costs one
 // cache line (a work area of the gas passes, refreshed by each pass before use).
-struct alignas(16) GasPoint {
+struct alignas(32) GasPoint {  // one record, one AVX load
   float x, y, z, vx, vy, vz, cs, prho2;
 };
 
