@@ -1,87 +1,48 @@
-// Speed of the gas passes on a 25000-particle disk round the primary: the full neighbour
-// search, the density and force passes, the energy pass and one whole phase of the step loop,
-// with nanoflann's radius search of the same pairs as a yardstick. Each benchmark reports
-// pairs per second: neighbour-list entries (ordered pairs i, j closer than 2h) handled per
-// second of the pass.
+// Speed of the gas passes on the filled 25000-particle disk (bench/make_disks.sh): the full and
+// the level-1 neighbour search, the density and force passes, the energy pass, a mover and one
+// whole phase of the step loop, each with 1 and 2 threads, with nanoflann's radius search of the
+// same pairs as a yardstick. Each benchmark reports pairs per second: neighbour-list entries
+// (ordered pairs i, j closer than 2h) of the full search handled per second of the pass.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <nanoflann.hpp>
+#include <string>
 #include <vector>
 
+#include "bench/filled_disk.h"
 #include "core/core.h"
 #include "core/hydro.h"
-#include "core/motion.h"
-#include "shell/disk_setup_rules.h"
+#include "core/kernels.h"
 
 namespace velmora {
 namespace {
 
-// A disk generated the same way every time: 25000 particles on circular orbits round the
-// primary between radii 0.1 and 0.45 (uniform in area), about h thick, at the largest
-// smoothing length the Disk Setup rules allow for 25000 particles, each on the level its
-// own step estimate gives it.
+// The disk as loaded (levels, positions and velocities of a real run at the start of a phase),
+// with its full lists and densities worked out.
 struct Disk {
-  std::unique_ptr<Sim> S = std::make_unique<Sim>();
-  std::unique_ptr<Sim> fresh = std::make_unique<Sim>();  // the state as generated
-  long long entries = 0;                                   // neighbour-list entries
+  std::unique_ptr<Sim> S;
+  std::unique_ptr<Sim> fresh;  // the state as loaded
+  long long entries = 0;        // neighbour-list entries
+  std::string why;              // why there is no disk
 
   Disk() {
+    S = bench::loadDisk(MAXPART, 1, why);
+    if (!S) return;
     Sim& s = *S;
-    s.M1 = 1.0f;
-    s.M2 = 0.15f;
-    s.ALPHA = s.BETA = 1.0f;
-    s.HINJ = static_cast<float>(DiskSetupRules::hmaxFor(MAXPART)) / 10000.0f;
-    s.NPMAX = MAXPART;
-    s.NORBEND = 1;
-    s.INJOFF = 1;
-    SETUP(s, 1);
+    // The stars at the start of the first phase, where the restart file was written.
     s.IPHASE = 1;
     s.XPRIM = s.XP0(1);
     s.YPRIM = s.YP0(1);
     s.XSEC = s.XS0(1);
     s.YSEC = s.YS0(1);
-    const float pvx = s.MU2 * s.SIN0(1), pvy = -s.MU2 * s.COS0(1);  // velocity of the primary
-    const float h = s.HSPH;
-    for (int i = 1; i <= MAXPART; ++i) {
-      const float r = std::sqrt(0.01f + RANMAR(s) * (0.45f * 0.45f - 0.01f));
-      const float phi = 6.2831853f * RANMAR(s);
-      const float z = (RANMAR(s) + RANMAR(s) - 1.0f) * h;
-      const float v = std::sqrt(s.MU1 / r);
-      s.NPART = i;
-      s.X(i) = s.XPRIM + r * std::cos(phi);
-      s.Y(i) = s.YPRIM + r * std::sin(phi);
-      s.Z(i) = z;
-      s.VHX(i) = pvx - v * std::sin(phi);
-      s.VHY(i) = pvy + v * std::cos(phi);
-      s.VHZ(i) = 0.0f;
-      s.U(i) = s.UINJ * (0.5f + RANMAR(s));
-      s.CS(i) = std::sqrt(s.GGAM1 * s.U(i));
-      kick(s, i, 0.0f);  // gravity of both stars; the velocity equals the drift velocity
-      s.LEVEL(i) = static_cast<I16>(s.NLEVELS);
-      s.LEVLIST(i, s.NLEVELS) = static_cast<I16>(i);
-    }
-    s.NLEV(s.NLEVELS) = static_cast<I16>(MAXPART);
+    s.ICUR = 1;
     s.NACT = s.NLEVELS;
-
-    // Levels from the particles' own step estimates, as the time-step control would settle them.
-    SORTALL(s);
-    FLUID2ALL(s);
-    s.NLEV.fill(0);
-    for (int i = 1; i <= s.NPART; ++i) {
-      int L = s.NLEVELS;
-      while (L > 1 && s.DTLEV(L) > s.DTREQ(i)) --L;
-      s.LEVEL(i) = static_cast<I16>(L);
-      s.NLEV(L) = static_cast<I16>(s.NLEV(L) + 1);
-      s.LEVLIST(s.NLEV(L), L) = static_cast<I16>(i);
-    }
     SORTALL(s);
     FLUID2ALL(s);
     for (int i = 1; i <= s.NPART; ++i) entries += s.NNB(i) - 1;
-    *fresh = s;
+    fresh = std::make_unique<Sim>(s);
   }
 
   void restore() { *S = *fresh; }
@@ -92,6 +53,18 @@ Disk& disk() {
   return d;
 }
 
+// The disk, with the benchmark's thread count; null (and the benchmark skipped) without it.
+Sim* ready(benchmark::State& state) {
+  Disk& d = disk();
+  if (!d.S) {
+    state.SkipWithError(d.why.c_str());
+    return nullptr;
+  }
+  bench::useThreads(static_cast<int>(state.range(0)));
+  d.restore();
+  return d.S.get();
+}
+
 void pairRate(benchmark::State& state, long long perIteration) {
   state.counters["pairs/s"] =
       benchmark::Counter(static_cast<double>(perIteration) * static_cast<double>(state.iterations()),
@@ -100,9 +73,19 @@ void pairRate(benchmark::State& state, long long perIteration) {
 }
 
 void BM_SORTALL(benchmark::State& state) {
-  Disk& d = disk();
-  for (auto _ : state) SORTALL(*d.S);
-  pairRate(state, d.entries);
+  Sim* s = ready(state);
+  if (!s) return;
+  for (auto _ : state) SORTALL(*s);
+  pairRate(state, disk().entries);
+}
+
+// The partial search of a level-1 sub-step: lists of the level-1 particles only.
+void BM_SORT_level1(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
+  s->NACT = 1;
+  for (auto _ : state) SORT(*s);
+  state.counters["active"] = s->NLEV(1);
 }
 
 // The yardstick: a k-d tree (leaf size 10) and a radius search of 2h round every particle,
@@ -122,9 +105,9 @@ struct Cloud {
 using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, Cloud>, Cloud, 3, std::uint32_t>;
 
 void BM_nanoflann_radius(benchmark::State& state) {
-  Disk& d = disk();
-  d.restore();
-  const Sim& s = *d.S;
+  Sim* sp = ready(state);
+  if (!sp) return;
+  const Sim& s = *sp;
   const Cloud cloud{s};
   Tree tree(3, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(10));
   std::vector<std::pair<std::uint32_t, float>> found;
@@ -141,100 +124,112 @@ void BM_nanoflann_radius(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(pairs);
   }
-  if (pairs != d.entries) state.SkipWithError("nanoflann found other pairs than the search");
-  pairRate(state, d.entries);
+  if (pairs != disk().entries) state.SkipWithError("nanoflann found other pairs than the search");
+  pairRate(state, disk().entries);
 }
 
 // The density sum of FLUID2ALL alone: every particle, every entry of its list.
-void BM_FLUID2ALL_density(benchmark::State& state) {
-  Disk& d = disk();
-  d.restore();
-  Sim& s = *d.S;
-  for (auto _ : state)
-    for (int i = 1; i <= s.NPART; ++i) densityOf(s, i);
-  pairRate(state, d.entries);
+void BM_density(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
+  for (auto _ : state) densityAll(*s);
+  pairRate(state, disk().entries);
 }
 
 // The force pass of FLUID2ALL alone (pair terms, kicks, step estimates); the velocities are put
 // back between iterations so that every iteration sees the same gas.
-void BM_FLUID2ALL_force(benchmark::State& state) {
-  Disk& d = disk();
-  d.restore();
-  Sim& s = *d.S;
+void BM_force(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
   for (auto _ : state) {
-    forcePass<Nb::All>(s);
+    forcePass<Nb::All>(*s, passOrder(*s, s->NACT));
     state.PauseTiming();
-    d.restore();
+    disk().restore();
     state.ResumeTiming();
   }
-  pairRate(state, d.entries);
+  pairRate(state, disk().entries);
 }
 
 void BM_FLUID2ALL(benchmark::State& state) {
-  Disk& d = disk();
-  d.restore();
-  Sim& s = *d.S;
+  Sim* s = ready(state);
+  if (!s) return;
   for (auto _ : state) {
-    FLUID2ALL(s);
+    FLUID2ALL(*s);
     state.PauseTiming();
-    d.restore();
+    disk().restore();
     state.ResumeTiming();
   }
-  pairRate(state, d.entries);
+  pairRate(state, disk().entries);
 }
 
-// The energy pass of the last sub-step over every particle, after the time-step control.
-void BM_ENERGYALL(benchmark::State& state) {
-  Disk& d = disk();
-  Sim& s = *d.S;
+// The time-step control and the energy pass of the last sub-step over every particle.
+void BM_TIMESTEP_ENERGYALL(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
   for (auto _ : state) {
+    TIMESTEP(*s);
+    ENERGYALL(*s);
     state.PauseTiming();
-    d.restore();
-    TIMESTEP(s);
+    disk().restore();
     state.ResumeTiming();
-    ENERGYALL(s);
   }
-  pairRate(state, d.entries);
+  pairRate(state, disk().entries);
 }
 
-// A host that lets one phase run and then clicks the stop area.
-class OnePhase : public RunHost {
- public:
-  std::optional<MouseMsg> takeMessage() override { return MouseMsg{MouseMsg::LeftDown, 0, 700}; }
-  void setTitle(const std::string&) override {}
-  void sleepMs(int) override {}
-  void show(const Sim&, I32, I32, I32, I32) override {}
-  void progress(I32, I32) override {}
-  void viewSize(I32& w, I32& h) const override {
-    w = 650;
-    h = 700;
+// The mover of the last sub-step: every particle drifted, tested and kicked.
+void BM_MOVE2(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
+  for (auto _ : state) {
+    MOVE2(*s, s->NSUB);
+    state.PauseTiming();
+    disk().restore();
+    state.ResumeTiming();
   }
-  void warn(const std::string&) override {}
-};
+}
 
-// One whole phase of the step loop: 64 sub-steps of moves, searches, passes and level
-// changes. Its pair rate counts the entries of one full search per phase.
+// One whole phase of the step loop: 64 sub-steps of moves, searches, passes and level changes.
+// Its pair rate counts the entries of one full search per phase.
 void BM_STEP_phase(benchmark::State& state) {
-  Disk& d = disk();
-  Sim& s = *d.S;
-  OnePhase host;
+  Sim* s = ready(state);
+  if (!s) return;
   for (auto _ : state) {
+    bench::runPhases(*s, 1);
     state.PauseTiming();
-    d.restore();
+    disk().restore();
     state.ResumeTiming();
-    STEP(s, host, 1, 10);
   }
-  pairRate(state, d.entries);
+  pairRate(state, disk().entries);
 }
 
-BENCHMARK(BM_SORTALL)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_nanoflann_radius)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FLUID2ALL)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FLUID2ALL_density)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FLUID2ALL_force)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ENERGYALL)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_STEP_phase)->Unit(benchmark::kMillisecond)->Iterations(3);
+void threads(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(2)->ArgName("threads"); }
+
+// The kernels' paths side by side (1 thread): scalar, SSE, AVX2.
+template <void (*Bench)(benchmark::State&)>
+void onPath(benchmark::State& state) {
+  const auto path = static_cast<VectorPath>(state.range(1));
+  if (!setVectorPath(path)) {
+    state.SkipWithError("the processor lacks this path");
+    return;
+  }
+  Bench(state);
+  setVectorPath(defaultVectorPath());
+}
+void paths(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"threads", "path"})->Args({1, 0})->Args({1, 1})->Args({1, 2});
+}
+
+BENCHMARK(BM_SORTALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SORT_level1)->Apply(threads)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_nanoflann_radius)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_density)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_force)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FLUID2ALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TIMESTEP_ENERGYALL)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MOVE2)->Apply(threads)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(onPath<BM_SORTALL>)->Name("BM_SORTALL_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(onPath<BM_force>)->Name("BM_force_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_STEP_phase)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
 }  // namespace velmora
-

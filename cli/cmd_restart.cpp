@@ -18,6 +18,7 @@ struct RestartOptions {
   std::string file, name;
   long long orbits = 0;
   OutputOptions out;
+  ThreadsOption threads;
   bool quiet = false;
 };
 
@@ -33,7 +34,8 @@ RestartSettings settings(const RestartOptions& o) {
 
 bool validate(const RestartOptions& o) {
   const std::string p = settings(o).problem(OptionSpelling::CommandLine);
-  return p.empty() || (usageError(kCmd, p), false);
+  if (!p.empty()) return usageError(kCmd, p), false;
+  return o.threads.valid(kCmd);
 }
 
 void printStart(const RestartFile& R, const std::string& file, long long orbits) {
@@ -51,6 +53,7 @@ Command add(CLI::App& parent) {
   app->add_option("--orbits", o->orbits, "Further orbits to run (0..10000000)")->required();
   app->add_option("--name", o->name, "Base name of the continued run's files, at most 40 characters");
   o->out.add(*app, RestartRules::RES_MAX, "the continued run");
+  o->threads.add(*app);
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
@@ -70,6 +73,7 @@ Command add(CLI::App& parent) {
     if (const std::string p = settings(*o).prepare(*S); !p.empty()) return usageError(kCmd, p);
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
+    o->threads.apply();
     return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, HeadlessHost& host) { return runRestart(sim, host); });
   };
   return {app, run};

@@ -17,6 +17,7 @@ struct RunOptions {
   std::string name;
   bool quiet = false;
   OutputOptions out;
+  ThreadsOption threads;
 };
 
 const char* kCmd = "run";
@@ -34,7 +35,8 @@ NewRunSettings settings(const RunOptions& o) {
 // Checks every value before anything runs; prints the first problem.
 bool validate(const RunOptions& o) {
   const std::string p = settings(o).problem(OptionSpelling::CommandLine);
-  return p.empty() || (usageError(kCmd, p), false);
+  if (!p.empty()) return usageError(kCmd, p), false;
+  return o.threads.valid(kCmd);
 }
 
 void printParameters(const RunParameters& p) {
@@ -63,6 +65,7 @@ Command add(CLI::App& parent) {
       ->capture_default_str();
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
   o->out.add(*app, 7, "the run");
+  o->threads.add(*app);
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
@@ -75,6 +78,7 @@ Command add(CLI::App& parent) {
     auto S = std::make_unique<Sim>();
     r.prepare(*S, p);
     printOutputs(*S, 0);
+    o->threads.apply();
 
     return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, HeadlessHost& host) { return runNew(sim, host, p); });
   };

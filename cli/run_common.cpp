@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/registry.h"
+#include "core/threads.h"
 #include "files/files.h"
 
 namespace velmora::cli {
@@ -46,6 +47,16 @@ bool OutputOptions::valid(const std::string& cmd, long long orbits, int frameSte
   const std::string p = problem(OptionSpelling::CommandLine, orbits, frameSteps, name);
   return p.empty() || (usageError(cmd, p), false);
 }
+
+void ThreadsOption::add(CLI::App& app) {
+  app.add_option("--threads", threads, "Threads of the simulation (default: every core, or OMP_NUM_THREADS)");
+}
+
+bool ThreadsOption::valid(const std::string& cmd) const {
+  return threads == 0 || inRange(cmd, "--threads", static_cast<double>(threads), 1, 1024, 0);
+}
+
+void ThreadsOption::apply() const { setThreadCount(static_cast<int>(threads)); }
 
 void printOutputs(const Sim& S, I32 done) {
   if (isTrue(S.RECFLAG))

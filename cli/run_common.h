@@ -30,6 +30,17 @@ struct OutputOptions : OutputSettings {
   bool valid(const std::string& command, long long orbits, int frameSteps, const std::string& name) const;
 };
 
+// --threads N: how many threads the run's passes use (default: every core, or OMP_NUM_THREADS
+// when it is set). The results are the same bits for every count.
+struct ThreadsOption {
+  long long threads = 0;  // 0: the default
+  void add(CLI::App& app);
+  // 1..1024 when given; prints the problem as a usage error.
+  bool valid(const std::string& command) const;
+  // Makes the core's passes use the count.
+  void apply() const;
+};
+
 // The output lines of the parameter listing: which files the run writes and from which orbit,
 // counting the `done` orbits before this run.
 void printOutputs(const Sim& S, I32 done);

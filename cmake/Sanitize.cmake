@@ -8,3 +8,13 @@ endif()
 if(CMAKE_BUILD_TYPE STREQUAL "Debug")
   add_compile_definitions(VELMORA_CHECK_INDEX=1)
 endif()
+# ThreadSanitizer build (make tsan): clang with LLVM's OpenMP runtime, whose Archer tool tells
+# ThreadSanitizer what the runtime's barriers and fork-joins order.
+option(VELMORA_TSAN "Build with ThreadSanitizer (clang and its OpenMP runtime)" OFF)
+if(VELMORA_TSAN)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VELMORA_TSAN needs clang: configure with -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=thread)
+endif()

@@ -6,9 +6,9 @@
 namespace velmora {
 
 void FLUID2(Sim& S) {
-  for (int L = 1; L <= S.NACT; ++L)
-    for (int m = 1; m <= S.NLEV(L); ++m) densityOf(S, S.LEVLIST(m, L));
-  forcePass<Nb::Active>(S);
+  const int n = passOrder(S, S.NACT);
+  densityPass(S, n);
+  forcePass<Nb::Active>(S, n);
 }
 
 }  // namespace velmora

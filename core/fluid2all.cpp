@@ -6,8 +6,8 @@
 namespace velmora {
 
 void FLUID2ALL(Sim& S) {
-  for (int i = 1; i <= S.NPART; ++i) densityOf(S, i);
-  forcePass<Nb::All>(S);
+  densityAll(S);
+  forcePass<Nb::All>(S, passOrder(S, S.NACT));
 }
 
 }  // namespace velmora

@@ -1,48 +1,33 @@
 // The pair sums of the hydrodynamic passes and the energy equation over a neighbour list:
 // density, pressure and viscous force, the pairwise heating rate, the closing kick, the step
-// estimate, and the force and energy passes built from them.
+// estimate, and the force and energy passes built from them, on every thread the core uses.
+//
+// Threads and the same bits. A particle's sums are added in list order by one thread. The force
+// passes kick each particle as soon as its sum is done, and a later particle of the pass sees the
+// kicked velocity of an earlier neighbour: so a particle waits until every neighbour before it in
+// the pass is kicked, and it reads a later neighbour's record before that neighbour is kicked (the
+// neighbour, whose list holds the particle, waits for it in turn). Threads take the pass in chunks
+// in increasing order, so the earliest unfinished particle never waits and the pass always moves
+// on. The energy passes work out each particle's new energy side by side and apply the results in
+// the pass's order, where one particle's result can depend on an earlier one's.
 #include "core/hydro.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <xmmintrin.h>
-#endif
+#include "core/kernels.h"
+#include "core/pair_kernels.h"
+#include "core/threads.h"
 
 namespace velmora {
+namespace {
 
 template <Nb W>
 inline bool takes(const Sim& S, int p) {
   if constexpr (W == Nb::Level1) return S.LEVEL(p) == 1;
   else if constexpr (W == Nb::Active) return S.LEVEL(p) <= S.NACT;
   else return true;
-}
-
-// Velocity difference dotted with the separation; negative for an approaching pair.
-inline float approach(const Sim& S, int i, int p) {
-  return (S.VX(i) - S.VX(p)) * (S.X(i) - S.X(p)) + (S.VY(i) - S.VY(p)) * (S.Y(i) - S.Y(p)) +
-         (S.VZ(i) - S.VZ(p)) * (S.Z(i) - S.Z(p));
-}
-
-// Viscosity strength of an approaching pair (vr < 0): positive.
-inline float viscousMu(const Sim& S, int i, int p, float vr, int k) {
-  return vr * S.VISTAB(k) / (S.CS(i) + S.CS(p));
-}
-
-// The factor 1 + alpha mu + beta mu^2 by which viscosity scales the pressure term.
-inline float viscousScale(const Sim& S, float mu) { return (S.BETA * mu + S.ALPHA) * mu + 1.0f; }
-
-// Density 1 + sum of the kernel over the whole list (in list order), and P / rho^2.
-void densityOf(Sim& S, int i) {
-  const int n = S.NNB(i);
-  const I16* kk = S.NBKIDX.col(i);
-  const float* w = S.WTAB.data() - 1;  // w[k] is WTAB(k)
-  float sum = 0.0f;
-  for (int j = 1; j < n; ++j) sum += w[kk[j]];
-  S.RHO(i) = 1.0f + sum;
-  S.PRHO2(i) = S.GAMMA1 * S.U(i) / S.RHO(i);
 }
 
 // Multipliers of the pair factor when a particle of level L sums over a neighbour of level Lp:
@@ -60,17 +45,115 @@ struct LevelWeights {
 };
 inline constexpr LevelWeights LEVELWEIGHT{};
 
+// Whether particle p of a list counts in the sum of the filter W.
+template <Nb W>
+inline bool countsIn(const I16* LEV, int p, int NACT) {
+  if constexpr (W == Nb::Level1) return LEV[p - 1] == 1;
+  else if constexpr (W == Nb::Active) return LEV[p - 1] <= NACT;
+  else return true;
+}
+
+// A force pass over the pass order (S.passWork.order[0..n)), step(k) doing the particle at
+// position k: its pair sum, its kick and its packed record. With several threads a particle
+// starts once every neighbour before it in the pass is done (see the top of the file).
+template <class Step>
+void orderedPass(Sim& S, int n, Step step) {
+  PassWork& P = S.passWork;
+  const int T = threadsFor(n, 256);
+  if (T == 1) {
+    for (int k = 0; k < n; ++k) step(k);
+    return;
+  }
+  // Keys: stamp + position for the particles of this pass; every other key is below stamp.
+  if (P.base > 0x7fffffffu) {
+    P.key.fill(0);
+    P.base = 0;
+  }
+  const std::uint32_t stamp = P.base + 1;
+  P.base = stamp + static_cast<std::uint32_t>(n);
+  const std::uint32_t done = stamp - 1;
+  for (int k = 0; k < n; ++k) P.key[static_cast<std::size_t>(P.order[static_cast<std::size_t>(k)] - 1)] = stamp + static_cast<std::uint32_t>(k);
+
+  constexpr int CHUNK = 16;
+  std::atomic<int> next{0};
+#pragma omp parallel num_threads(T)
+  for (;;) {
+    const int from = next.fetch_add(CHUNK, std::memory_order_relaxed);
+    if (from >= n) break;
+    const int to = from + CHUNK < n ? from + CHUNK : n;
+    for (int k = from; k < to; ++k) {
+      const int i = P.order[static_cast<std::size_t>(k)];
+      // Wait for the neighbours before position k (their keys lie in stamp .. stamp + k - 1).
+      const I16* nb = S.NBLIST.col(i);
+      const int nn = S.NNB(i);
+      for (int j = 1; j < nn; ++j) {
+        std::atomic_ref<std::uint32_t> key(P.key[static_cast<std::size_t>(nb[j] - 1)]);
+        // Spin a little (the neighbour is usually a few particles ahead on a running thread),
+        // then sleep until its thread marks it done: a thread that waits on one taken off its
+        // core must not burn the core that thread needs.
+        for (int spins = 0;; ++spins) {
+          const std::uint32_t v = key.load(std::memory_order_acquire);
+          if (v - stamp >= static_cast<std::uint32_t>(k)) break;
+          if (spins < 64) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+          } else {
+            key.wait(v, std::memory_order_acquire);
+          }
+        }
+      }
+      step(k);
+      std::atomic_ref<std::uint32_t> mine(P.key[static_cast<std::size_t>(i - 1)]);
+      mine.store(done, std::memory_order_release);
+      mine.notify_all();  // costs a load unless a thread sleeps in wait()
+    }
+  }
+}
+
+}  // namespace
+
+// Density 1 + sum of the kernel over the whole list (in list order), and P / rho^2.
+void densityOf(Sim& S, int i) {
+  const int n = S.NNB(i);
+  const I16* kk = S.NBKIDX.col(i);
+  const float* w = S.WTAB.data();  // w[k - 1] is WTAB(k)
+  float sum = 0.0f;
+  for (int j = 1; j < n; ++j) sum += w[kk[j] - 1];
+  S.RHO(i) = 1.0f + sum;
+  S.PRHO2(i) = S.GAMMA1 * S.U(i) / S.RHO(i);
+}
+
 // Copies what the pair terms read of particle i into its packed record.
 void packGas(Sim& S, int i) {
   S.GASPT(i) = GasPoint{S.X(i), S.Y(i), S.Z(i), S.VX(i), S.VY(i), S.VZ(i), S.CS(i), S.PRHO2(i)};
 }
 
-// Whether particle p of a list counts in the sum of the filter W.
-template <Nb W>
-inline bool countsIn(const I16* LEV, int p, int NACT) {
-  if constexpr (W == Nb::Level1) return LEV[p] == 1;
-  else if constexpr (W == Nb::Active) return LEV[p] <= NACT;
-  else return true;
+int passOrder(Sim& S, int nact) {
+  PassWork& P = S.passWork;
+  int n = 0;
+  for (int L = 1; L <= nact; ++L) {
+    const int m = S.NLEV(L);
+    const I16* list = &S.LEVLIST(1, L);
+    for (int j = 0; j < m; ++j) {
+      P.order[static_cast<std::size_t>(n + j)] = list[j];
+      P.level[static_cast<std::size_t>(n + j)] = static_cast<I16>(L);
+    }
+    n += m;
+  }
+  return n;
+}
+
+void densityPass(Sim& S, int n) {
+  const I16* order = S.passWork.order.data();
+#pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
+  for (int k = 0; k < n; ++k) densityOf(S, order[k]);
+}
+
+void densityAll(Sim& S) {
+  const int n = S.NPART;
+#pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
+  for (int i = 1; i <= n; ++i) densityOf(S, i);
 }
 
 // Hydrodynamic acceleration of particle i of level L from the neighbours that W takes, each
@@ -81,172 +164,61 @@ inline bool countsIn(const I16* LEV, int p, int NACT) {
 //   f  = ((BETA mu + ALPHA) mu + 1) DWTAB(k) (PRHO2_i + PRHO2_p),  mu = vr VISTAB(k) / (CS_i + CS_p),
 //        when vr < 0, else (PRHO2_i + PRHO2_p) DWTAB(k); times the level weight;
 //   AH_i += (r_p - r_i) f, in list order.
-// Four pairs are worked out side by side, each with exactly the single-precision operations
-// above, and their contributions are then added one by one in list order. The pairs the filter
-// skips are left out beforehand: adding their +0 would change no bit, as the sums start at +0
-// and are never -0. The largest mu does not depend on the order it is taken in.
+// The pairs the filter skips are left out beforehand: adding their +0 would change no bit, as
+// the sums start at +0 and are never -0.
 template <Nb W, bool weighted>
 float hydroForce(Sim& S, int i, int L) {
-  const GasPoint* P = S.GASPT.data() - 1;  // P[p] is particle p
-  const I16* LEV = S.LEVEL.data() - 1;
-  const float* DW = S.DWTAB.data() - 1;
-  const float* VIS = S.VISTAB.data() - 1;
-  const float* wrow = LEVELWEIGHT.w[L];
-  const int NACT = S.NACT;
+  const I16* LEV = S.LEVEL.data();
   const int n = S.NNB(i);
-  const I16* nb = S.NBLIST.col(i);
-  const I16* kk = S.NBKIDX.col(i);
-  const GasPoint me = P[i];
-  float ahx = 0.0f, ahy = 0.0f, ahz = 0.0f, mumax = 0.0f;
-#if defined(__SSE2__)
-  const __m128 Xi = _mm_set1_ps(me.x), Yi = _mm_set1_ps(me.y), Zi = _mm_set1_ps(me.z);
-  const __m128 VXi = _mm_set1_ps(me.vx), VYi = _mm_set1_ps(me.vy), VZi = _mm_set1_ps(me.vz);
-  const __m128 CSi = _mm_set1_ps(me.cs), PRi = _mm_set1_ps(me.prho2);
-  const __m128 BETA = _mm_set1_ps(S.BETA), ALPHA = _mm_set1_ps(S.ALPHA), ONE = _mm_set1_ps(1.0f);
-  const __m128 ZERO = _mm_setzero_ps();
-  __m128 vmumax = ZERO;
-  alignas(16) float tx[4], ty[4], tz[4];
-
-  // Four pairs p[0..3] with table indices k[0..3]; `real` marks the lanes that are list entries.
-  auto four = [&](const int* p, const int* k, __m128 real) {
-    __m128 Xp = _mm_load_ps(&P[p[0]].x), Yp = _mm_load_ps(&P[p[1]].x);
-    __m128 Zp = _mm_load_ps(&P[p[2]].x), VXp = _mm_load_ps(&P[p[3]].x);
-    _MM_TRANSPOSE4_PS(Xp, Yp, Zp, VXp);
-    __m128 VYp = _mm_load_ps(&P[p[0]].vy), VZp = _mm_load_ps(&P[p[1]].vy);
-    __m128 CSp = _mm_load_ps(&P[p[2]].vy), PRp = _mm_load_ps(&P[p[3]].vy);
-    _MM_TRANSPOSE4_PS(VYp, VZp, CSp, PRp);
-    const __m128 dwk = _mm_setr_ps(DW[k[0]], DW[k[1]], DW[k[2]], DW[k[3]]);
-    const __m128 visk = _mm_setr_ps(VIS[k[0]], VIS[k[1]], VIS[k[2]], VIS[k[3]]);
-    const __m128 vr = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(VXi, VXp), _mm_sub_ps(Xi, Xp)),
-                                            _mm_mul_ps(_mm_sub_ps(VYi, VYp), _mm_sub_ps(Yi, Yp))),
-                                 _mm_mul_ps(_mm_sub_ps(VZi, VZp), _mm_sub_ps(Zi, Zp)));
-    const __m128 pr = _mm_add_ps(PRi, PRp);
-    const __m128 mu = _mm_div_ps(_mm_mul_ps(vr, visk), _mm_add_ps(CSi, CSp));
-    const __m128 scale = _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(BETA, mu), ALPHA), mu), ONE);
-    const __m128 fv = _mm_mul_ps(_mm_mul_ps(scale, dwk), pr);
-    const __m128 fp = _mm_mul_ps(pr, dwk);
-    const __m128 closing = _mm_cmplt_ps(vr, ZERO);
-    __m128 f = _mm_or_ps(_mm_and_ps(closing, fv), _mm_andnot_ps(closing, fp));
-    if constexpr (weighted)
-      f = _mm_mul_ps(f, _mm_setr_ps(wrow[LEV[p[0]]], wrow[LEV[p[1]]], wrow[LEV[p[2]]], wrow[LEV[p[3]]]));
-    f = _mm_and_ps(f, real);
-    const __m128 up = _mm_and_ps(_mm_and_ps(closing, real), _mm_cmpgt_ps(mu, vmumax));
-    vmumax = _mm_or_ps(_mm_and_ps(up, mu), _mm_andnot_ps(up, vmumax));
-    _mm_store_ps(tx, _mm_mul_ps(_mm_sub_ps(Xp, Xi), f));
-    _mm_store_ps(ty, _mm_mul_ps(_mm_sub_ps(Yp, Yi), f));
-    _mm_store_ps(tz, _mm_mul_ps(_mm_sub_ps(Zp, Zi), f));
-  };
-
-  // The entries the filter takes, in list order (entry 1 on); the filter-free sum takes the list
-  // itself.
-  const I16* nbx = nb;
-  const I16* kkx = kk;
-  int nx = n;
-  alignas(16) I16 keptNb[MAXNB + 1], keptK[MAXNB + 1];
+  const I16* nb = S.NBLIST.col(i) + 1;  // entry 2 on: entry 1 is the particle itself
+  const I16* kk = S.NBKIDX.col(i) + 1;
+  int nx = n - 1;
+  alignas(16) I16 keptNb[MAXNB], keptK[MAXNB];
   if constexpr (W != Nb::All) {
-    nx = 1;
-    for (int j = 1; j < n; ++j) {
+    const int NACT = S.NACT;
+    nx = 0;
+    for (int j = 0; j < n - 1; ++j) {
       const int p = nb[j];
       keptNb[nx] = static_cast<I16>(p);
       keptK[nx] = kk[j];
       nx += countsIn<W>(LEV, p, NACT) ? 1 : 0;
     }
-    nbx = keptNb;
-    kkx = keptK;
+    nb = keptNb;
+    kk = keptK;
   }
-
-  int j = 1;
-  const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
-  for (; j + 3 < nx; j += 4) {
-    if (j + 19 < nx) {  // the records four groups ahead
-      __builtin_prefetch(&P[nbx[j + 16]]);
-      __builtin_prefetch(&P[nbx[j + 17]]);
-      __builtin_prefetch(&P[nbx[j + 18]]);
-      __builtin_prefetch(&P[nbx[j + 19]]);
-    }
-    const int p[4] = {nbx[j], nbx[j + 1], nbx[j + 2], nbx[j + 3]};
-    const int k[4] = {kkx[j], kkx[j + 1], kkx[j + 2], kkx[j + 3]};
-    four(p, k, all);
-    ahx += tx[0];
-    ahy += ty[0];
-    ahz += tz[0];
-    ahx += tx[1];
-    ahy += ty[1];
-    ahz += tz[1];
-    ahx += tx[2];
-    ahy += ty[2];
-    ahz += tz[2];
-    ahx += tx[3];
-    ahy += ty[3];
-    ahz += tz[3];
-  }
-  if (j < nx) {  // the last one to three entries; the other lanes repeat particle i and count nothing
-    const int cnt = nx - j;
-    int p[4], k[4];
-    alignas(16) std::int32_t real[4];
-    for (int l = 0; l < 4; ++l) {
-      p[l] = l < cnt ? nbx[j + l] : i;
-      k[l] = l < cnt ? kkx[j + l] : 1;
-      real[l] = l < cnt ? -1 : 0;
-    }
-    four(p, k, _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(real))));
-    for (int l = 0; l < cnt; ++l) {
-      ahx += tx[l];
-      ahy += ty[l];
-      ahz += tz[l];
-    }
-  }
-  alignas(16) float lanes[4];
-  _mm_store_ps(lanes, vmumax);
-  for (float m : lanes)
-    if (m > mumax) mumax = m;
-#else
-  for (int j = 1; j < n; ++j) {
-    const int p = nb[j];
-    if (!countsIn<W>(LEV, p, NACT)) continue;
-    const int k = kk[j];
-    const GasPoint o = P[p];
-    const float vr = (me.vx - o.vx) * (me.x - o.x) + (me.vy - o.vy) * (me.y - o.y) + (me.vz - o.vz) * (me.z - o.z);
-    const float pr = me.prho2 + o.prho2;
-    float f;
-    if (vr < 0.0f) {
-      const float mu = vr * VIS[k] / (me.cs + o.cs);
-      if (mu > mumax) mumax = mu;
-      f = ((S.BETA * mu + S.ALPHA) * mu + 1.0f) * DW[k] * pr;
-    } else {
-      f = pr * DW[k];
-    }
-    if constexpr (weighted) f = f * wrow[LEV[p]];
-    ahx += (o.x - me.x) * f;
-    ahy += (o.y - me.y) * f;
-    ahz += (o.z - me.z) * f;
-  }
-#endif
-  S.AHX(i) = ahx;
-  S.AHY(i) = ahy;
-  S.AHZ(i) = ahz;
-  return mumax;
+  const ForceArgs a{S.GASPT.data(), nb, kk, nx, i, S.DWTAB.data(), S.VISTAB.data(), LEV, LEVELWEIGHT.w[L],
+                    S.ALPHA, S.BETA};
+  const KernelSet& K = kernels();
+  const ForceSum f = weighted ? K.forceWeighted(a) : K.force(a);
+  S.AHX(i) = f.ahx;
+  S.AHY(i) = f.ahy;
+  S.AHZ(i) = f.ahz;
+  return f.mumax;
 }
 
 // Rate of change of u from the pairs (pressure work and viscous heating), over the
-// neighbours that W takes: PRHO2_i times the sum in list order.
+// neighbours that W takes: PRHO2_i times the sum in list order, each pair term
+//   vr ((BETA mu + ALPHA) mu + 1) DWTAB(k) for an approaching pair, else vr DWTAB(k).
 template <Nb W>
 float pairwiseRate(const Sim& S, int i) {
+  using V = Lane1;
   float sum = 0.0f;
   const int n = S.NNB(i);
   const I16* nb = S.NBLIST.col(i);
   const I16* kk = S.NBKIDX.col(i);
+  const V ALPHA{S.ALPHA}, BETA{S.BETA};
   for (int j = 1; j < n; ++j) {
     const int p = nb[j];
     if (!takes<W>(S, p)) continue;
     const int k = kk[j];
-    const float vr = approach(S, i, p);
+    const V vr = approachRate(V{S.X(i)}, V{S.Y(i)}, V{S.Z(i)}, V{S.VX(i)}, V{S.VY(i)}, V{S.VZ(i)}, V{S.X(p)},
+                              V{S.Y(p)}, V{S.Z(p)}, V{S.VX(p)}, V{S.VY(p)}, V{S.VZ(p)});
     float g;
-    if (vr < 0.0f) {
-      const float mu = viscousMu(S, i, p, vr, k);
-      g = viscousScale(S, mu) * vr * S.DWTAB(k);
+    if (vr.v < 0.0f) {
+      const V mu = viscosityMu(vr, V{S.VISTAB(k)}, V{S.CS(i)}, V{S.CS(p)});
+      g = (viscousScale(mu, ALPHA, BETA) * vr).v * S.DWTAB(k);
     } else {
-      g = vr * S.DWTAB(k);
+      g = vr.v * S.DWTAB(k);
     }
     sum += g;
   }
@@ -276,23 +248,80 @@ float stepLimit(const Sim& S, int i, float MUMAX) {
   return S.COURANT / (sound > accel ? sound : accel);
 }
 
-// The force pass of FLUID2 (W = Active) and FLUID2ALL (W = All): level by level, each
-// particle's weighted pair sum, its kick and its step estimate.
+// The force pass of FLUID2 (W = Active) and FLUID2ALL (W = All) over the first n particles of
+// the pass order: each particle's weighted pair sum, its kick and its step estimate.
 template <Nb W>
-void forcePass(Sim& S) {
-  for (int L = 1; L <= S.NACT; ++L)
-    for (int m = 1; m <= S.NLEV(L); ++m) packGas(S, S.LEVLIST(m, L));
-  for (int L = 1; L <= S.NACT; ++L) {
-    const float sFull = S.DTLEV(L), sHalf = S.DTHLEV(L);
-    const int n = S.NLEV(L);
-    for (int m = 1; m <= n; ++m) {
-      const int i = S.LEVLIST(m, L);
-      const float MUMAX = hydroForce<W, true>(S, i, L);
-      kickParticle(S, i, sHalf, sFull);
-      packGas(S, i);  // later particles see the kicked velocity
-      S.DTREQ(i) = stepLimit(S, i, MUMAX);
+void forcePass(Sim& S, int n) {
+  const I16* order = S.passWork.order.data();
+  const I16* level = S.passWork.level.data();
+#pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
+  for (int k = 0; k < n; ++k) packGas(S, order[k]);
+  orderedPass(S, n, [&](int k) {
+    const int i = order[k], L = level[k];
+    const float MUMAX = hydroForce<W, true>(S, i, L);
+    kickParticle(S, i, S.DTHLEV(L), S.DTLEV(L));
+    packGas(S, i);  // later particles see the kicked velocity
+    S.DTREQ(i) = stepLimit(S, i, MUMAX);
+  });
+}
+
+void levelOneForcePass(Sim& S, int n) {
+  const I16* order = S.passWork.order.data();
+#pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
+  for (int k = 0; k < n; ++k) packGas(S, order[k]);
+  orderedPass(S, n, [&](int k) {
+    const int i = order[k];
+    hydroForce<Nb::Level1, false>(S, i, 1);
+    kickParticle(S, i, S.DT1H, S.DT1);
+    packGas(S, i);  // later particles see the kicked velocity
+  });
+}
+
+// FLUID1's energy step of the first n particles of the pass order (level 1): the work of the
+// hydrodynamic force on the drift velocity; where that would leave too little energy, the
+// pairwise form; failing both, the floor. Adds the rates, in order, times DT1 to EDISS. The work
+// form is worked out side by side; the pairwise form reads the sound speeds of neighbours that
+// earlier particles may have changed, so the particles are then taken in order.
+void levelOneEnergy(Sim& S, int n) {
+  PassWork& P = S.passWork;
+  const I16* order = P.order.data();
+  const int T = threadsFor(n, 1024);
+  // The work form of each particle, and whether it leaves enough energy.
+#pragma omp parallel for num_threads(T) schedule(static)
+  for (int k = 0; k < n; ++k) {
+    const int i = order[k];
+    const float u0 = S.U(i);
+    const float q = -(S.AHX(i) * S.VHX(i) + S.AHY(i) * S.VHY(i) + S.AHZ(i) * S.VHZ(i));
+    const auto c = static_cast<std::size_t>(k);
+    P.du[c] = q;
+    P.fate[c] = u0 + S.DT1 * q > S.UMIN ? 1 : 0;
+    if (P.fate[c] != 0) {
+      P.u[c] = u0 + S.DT1 * q;
+      P.cs[c] = std::sqrt(S.GGAM1 * P.u[c]);
     }
   }
+  float rates = 0.0f;
+  for (int k = 0; k < n; ++k) {
+    const int i = order[k];
+    const auto c = static_cast<std::size_t>(k);
+    float q = P.du[c];
+    if (P.fate[c] != 0) {
+      S.U(i) = P.u[c];
+      S.CS(i) = P.cs[c];
+    } else {
+      const float u0 = S.U(i);
+      q = pairwiseRate<Nb::Level1>(S, i);
+      if (u0 + S.DT1 * q > S.UMIN) {
+        setEnergy(S, i, u0 + S.DT1 * q);
+      } else {
+        S.U(i) = S.UFLOOR;
+        S.CS(i) = S.CSFLOOR;
+        q = (S.UFLOOR - u0) / S.DT1;
+      }
+    }
+    rates += q;
+  }
+  S.EDISS += rates * S.DT1;
 }
 
 // Appends particle i to the list of level L.
@@ -350,45 +379,89 @@ void eulerStep(Sim& S, int i, float& D) {
 
 // The energy pass of ENERGY and ENERGYALL over TMPLIST: the work form at the particle's level,
 // then at shorter levels, then the pairwise fallback (EULER or EULERALL). Adds the pass's
-// change of u to EDISS.
+// change of u to EDISS. The work form reads the particle's own values alone: it is worked out
+// side by side (the level taken, or 0 for the fallback, the change and the new energy). Then,
+// in the list's order, each particle joins its level list, its change is added to the sum, and
+// a fallback runs where the work form failed (it reads neighbours that earlier particles of the
+// pass may have changed).
 void energyPass(Sim& S, void (*fallback)(Sim&, I32, float&)) {
-  float D = 0.0f;
+  PassWork& P = S.passWork;
   const int nt = S.NTMP;
+  const int T = threadsFor(nt, 1024);
+  int fallbacks = 0;
+#pragma omp parallel for num_threads(T) schedule(static) reduction(+ : fallbacks)
   for (int n = 1; n <= nt; ++n) {
     const int i = S.TMPLIST(n);
     const int L = S.LEVEL(i);
+    const auto c = static_cast<std::size_t>(n - 1);
     const float u0 = S.U(i);
     const float du = -(S.AHY(i) * S.VHY(i) + S.AHX(i) * S.VHX(i) + S.AHZ(i) * S.VHZ(i)) * S.DTLEV(L);
+    P.fate[c] = 0;
     if (u0 + du > S.UMIN) {
-      joinLevel(S, i, L);
-      setEnergy(S, i, u0 + du);
-      D += du;
-      continue;
-    }
-    bool done = false;
-    for (int Lp = L - 1; Lp >= 1 && !done; --Lp) {
-      const float tau = S.DTHLEV(Lp) - S.DTHLEV(L);
-      const float qp = -(S.AHY(i) * (S.VHY(i) + tau * S.AY(i)) + S.AHX(i) * (S.VHX(i) + tau * S.AX(i)) +
-                         S.AHZ(i) * (S.VHZ(i) + tau * S.AZ(i)));
-      const float dup = qp * S.DTLEV(Lp);
-      if (u0 + dup > S.UMIN) {
-        S.LEVEL(i) = static_cast<I16>(Lp);
-        joinLevel(S, i, Lp);
-        setEnergy(S, i, u0 + dup);
-        shiftDrift(S, i, tau);
-        D += dup;
-        done = true;
+      P.fate[c] = static_cast<std::int8_t>(L);
+      P.du[c] = du;
+    } else {
+      for (int Lp = L - 1; Lp >= 1; --Lp) {
+        const float tau = S.DTHLEV(Lp) - S.DTHLEV(L);
+        const float qp = -(S.AHY(i) * (S.VHY(i) + tau * S.AY(i)) + S.AHX(i) * (S.VHX(i) + tau * S.AX(i)) +
+                           S.AHZ(i) * (S.VHZ(i) + tau * S.AZ(i)));
+        const float dup = qp * S.DTLEV(Lp);
+        if (u0 + dup > S.UMIN) {
+          P.fate[c] = static_cast<std::int8_t>(Lp);
+          P.du[c] = dup;
+          break;
+        }
       }
     }
-    if (!done) fallback(S, i, D);
+    if (P.fate[c] != 0) {
+      P.u[c] = u0 + P.du[c];
+      P.cs[c] = std::sqrt(S.GGAM1 * P.u[c]);
+    } else {
+      ++fallbacks;
+    }
+  }
+
+  // Applies the work form of the particle at place n of TMPLIST (its own values alone).
+  auto apply = [&](int n) {
+    const int i = S.TMPLIST(n);
+    const auto c = static_cast<std::size_t>(n - 1);
+    const int L = S.LEVEL(i), Lp = P.fate[c];
+    S.U(i) = P.u[c];
+    S.CS(i) = P.cs[c];
+    if (Lp != L) {
+      S.LEVEL(i) = static_cast<I16>(Lp);
+      shiftDrift(S, i, S.DTHLEV(Lp) - S.DTHLEV(L));
+    }
+  };
+
+  float D = 0.0f;
+  if (fallbacks == 0) {
+    for (int n = 1; n <= nt; ++n) {
+      const auto c = static_cast<std::size_t>(n - 1);
+      joinLevel(S, S.TMPLIST(n), P.fate[c]);
+      D += P.du[c];
+    }
+#pragma omp parallel for num_threads(T) schedule(static)
+    for (int n = 1; n <= nt; ++n) apply(n);
+  } else {
+    for (int n = 1; n <= nt; ++n) {
+      const auto c = static_cast<std::size_t>(n - 1);
+      if (P.fate[c] == 0) {
+        fallback(S, S.TMPLIST(n), D);
+        continue;
+      }
+      joinLevel(S, S.TMPLIST(n), P.fate[c]);
+      apply(n);
+      D += P.du[c];
+    }
   }
   S.EDISS += D;
 }
 
 template float hydroForce<Nb::Level1, false>(Sim&, int, int);
 template float pairwiseRate<Nb::Level1>(const Sim&, int);
-template void forcePass<Nb::Active>(Sim&);
-template void forcePass<Nb::All>(Sim&);
+template void forcePass<Nb::Active>(Sim&, int);
+template void forcePass<Nb::All>(Sim&, int);
 template void eulerStep<Nb::Active>(Sim&, int, float&);
 template void eulerStep<Nb::All>(Sim&, int, float&);
 

@@ -1,6 +1,6 @@
 // What the hydrodynamic passes and the energy equation call of the pair sums (hydro.cpp): the
 // density, the force of a particle's neighbours, the closing kick, the step estimate, and the
-// force and energy passes.
+// density, force and energy passes, each on the threads the core uses (threads.h).
 #pragma once
 
 #include "core/state.h"
@@ -19,6 +19,14 @@ void densityOf(Sim& S, int i);
 
 // Copies what the pair terms read of particle i into its packed record (GASPT).
 void packGas(Sim& S, int i);
+
+// The particles of levels 1..nact in the order of a pass (level by level, each list in order)
+// into S.passWork.order and their levels into S.passWork.level; returns their number.
+int passOrder(Sim& S, int nact);
+
+// Densities of the first n particles of the pass order, and of every particle.
+void densityPass(Sim& S, int n);
+void densityAll(Sim& S);
 
 // Hydrodynamic acceleration AH of particle i of level L from the neighbours that W takes, each
 // pair weighted by the levels when `weighted`; returns the largest viscosity strength MUMAX of
@@ -39,10 +47,15 @@ void kickParticle(Sim& S, int i, float sHalf, float sFull);
 // The largest step particle i may take.
 float stepLimit(const Sim& S, int i, float MUMAX);
 
-// The force pass of FLUID2 (W = Active) and FLUID2ALL (W = All): level by level, each
-// particle's weighted pair sum, its kick and its step estimate.
+// The force pass of FLUID2 (W = Active) and FLUID2ALL (W = All) over the first n particles of
+// the pass order: each particle's weighted pair sum, its kick and its step estimate.
 template <Nb W>
-void forcePass(Sim& S);
+void forcePass(Sim& S, int n);
+
+// FLUID1's passes over the first n particles of the pass order (level 1): forces from the
+// level-1 neighbours with the kick, then the internal energy; adds the energy to EDISS.
+void levelOneForcePass(Sim& S, int n);
+void levelOneEnergy(Sim& S, int n);
 
 // Internal energy u of particle i, with its sound speed.
 void setEnergy(Sim& S, int i, float u);

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "core/state.h"
+#include "core/threads.h"
 
 namespace velmora {
 
-enum class Fate { Kept, Escaped, Accreted, Returned };
+enum class Fate : std::int8_t { Kept, Escaped, Accreted, Returned };
 
 // The removal tests of a particle after its drift, in their fixed order. Drift-only
 // levels (full == false) are tested for escape only.
@@ -67,25 +69,52 @@ inline void compactLevel(Sim& S, int L, int j) {
   S.NLEV(L) = static_cast<I16>(j);
 }
 
-// A level that is only drifted this time: every particle drifts by dt and meets the escape
-// tests; an escaped particle is refilled by inject(ip, L) and leaves the level's list, which
-// otherwise keeps its order.
-template <class Inject>
-inline void driftLevel(Sim& S, int L, float dt, Inject inject) {
-  int j = 0;
-  const int n = S.NLEV(L);
-  for (int m = 1; m <= n; ++m) {
-    const int ip = S.LEVLIST(m, L);
-    drift(S, ip, dt);
-    const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), false);
-    if (f != Fate::Kept) {
-      countRemoval(S, f);
-      inject(ip, L);
-    } else {
-      S.TMPLIST(++j) = static_cast<I16>(ip);
+// A move of every level: each particle drifts by dt and meets the removal tests (all four on
+// levels 1..nfull, the escape tests above), and a kept particle of levels 1..nfull is kicked with
+// the half step kickStep(L). The particles are independent of each other, so they are moved
+// side by side; then, level by level in list order, each removed particle is counted and refilled
+// by inject(ip, L), which draws its random numbers in that order, and a level above 1 loses its
+// removed particles from its list, which otherwise keeps its order.
+template <class KickStep, class Inject>
+inline void moveLevels(Sim& S, float dt, int nfull, KickStep kickStep, Inject inject) {
+  std::int8_t* fate = S.passWork.fate.data();  // fate of particle ip at [ip - 1]
+  const int nlev = S.NLEVELS;
+  int total = 0;
+  for (int L = 1; L <= nlev; ++L) total += S.NLEV(L);
+  const int T = threadsFor(total, 2048);
+  int removed[MAXLEV + 1] = {};
+#pragma omp parallel num_threads(T) if (T > 1) reduction(+ : removed[:MAXLEV + 1])
+  for (int L = 1; L <= nlev; ++L) {
+    const bool full = L <= nfull;
+    const float dk = full ? kickStep(L) : 0.0f;
+    const int n = S.NLEV(L);
+    const I16* list = &S.LEVLIST(1, L);
+#pragma omp for schedule(static) nowait
+    for (int m = 0; m < n; ++m) {
+      const int ip = list[m];
+      drift(S, ip, dt);
+      const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), full);
+      fate[ip - 1] = static_cast<std::int8_t>(f);
+      if (f != Fate::Kept) ++removed[L];
+      else if (full) kick(S, ip, dk);
     }
   }
-  compactLevel(S, L, j);
+  for (int L = 1; L <= nlev; ++L) {
+    if (removed[L] == 0) continue;
+    int j = 0;
+    const int n = S.NLEV(L);
+    for (int m = 1; m <= n; ++m) {
+      const int ip = S.LEVLIST(m, L);
+      const auto f = static_cast<Fate>(fate[ip - 1]);
+      if (f != Fate::Kept) {
+        countRemoval(S, f);
+        inject(ip, L);
+      } else {
+        S.TMPLIST(++j) = static_cast<I16>(ip);
+      }
+    }
+    if (L > 1) compactLevel(S, L, j);
+  }
 }
 
 }  // namespace velmora

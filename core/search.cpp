@@ -1,52 +1,56 @@
-// The sweep shared by SORTALL and SORT: z slabs of thickness 2h swept upward with a
-// window of two slabs of 100 x 100 cells, each pair of particles in the same or in
-// adjacent cells examined once, and the capacity checks of the tables it fills.
+// The neighbour search behind SORTALL and SORT: every pair of particles closer than 2h, found
+// through a grid of 2h cells in z slabs, into the neighbour lists and their kernel-table indices,
+// with the capacity checks of the grid and the lists.
+//
+// Order of a list. A sweep of the slabs upward, of the cells of a slab in increasing number and
+// of the particles of a cell in index order, pairing each particle with the later particles of
+// its cell and the particles of the 13 forward cells, appends to every list in one fixed order:
+// the neighbours of a particle in increasing (slab, cell, index). So each list is built here on
+// its own, by one thread: the particles are sorted by (slab, cell, index), and a particle tests
+// the 27 cells round its own (9 runs of 3 adjacent cells, each run contiguous in the sorted
+// order), in increasing order, skipping itself. Every pair is tested from both sides with the
+// same single-precision arithmetic (dx of one side is -dx of the other), so both lists agree.
 #include "core/search.h"
 
-#include <bit>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <type_traits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <xmmintrin.h>
-#endif
+#include "core/kernels.h"
+#include "core/threads.h"
 
 namespace velmora {
 namespace {
 
-// Kernel-table index of a pair at squared distance d2: nearest integer of r * TABSCL,
-// halves away from zero, plus one. r * TABSCL is not negative, and the fraction
-// v - trunc(v) of a float is exact, so the comparison decides the rounding exactly.
-[[maybe_unused]] int kernelIndex(float d2, float TABSCL) {
-  const float v = std::sqrt(d2) * TABSCL;
-  const int t = static_cast<int>(v);
-  return t + (v - static_cast<float>(t) >= 0.5f ? 1 : 0) + 1;
-}
+constexpr int NKEYS = SearchWork::NKEYS;
+constexpr I32 OUT_Z = -1;   // key of a particle outside the slabs
+constexpr I32 OUT_XY = -2;  // key of a particle outside the x-y grid
+constexpr int CHUNK = 256;  // candidates tested per call of the distance kernel
 
-[[noreturn]] void cellFull(const Sim& S, int p) {
+std::string cellFullText(const Sim& S, int p) {
   char buf[320];
   std::snprintf(buf, sizeof buf,
                 "particle %d is the %dth in one cell of the neighbour grid, which holds at most %d "
                 "(the gas is too dense for h = %.4f): choose a smaller smoothing length or fewer particles",
                 p, MAXINCELL + 1, MAXINCELL, static_cast<double>(S.HSPH));
-  throw RunError(buf);
+  return buf;
 }
 
-[[noreturn]] void listFull(const Sim& S, int p) {
+std::string listFullText(const Sim& S, int p) {
   char buf[320];
   std::snprintf(buf, sizeof buf,
                 "particle %d has more than %d neighbours; a neighbour list holds %d entries including the "
                 "particle itself (the gas is too dense for h = %.4f): choose a smaller smoothing length or "
                 "fewer particles",
                 p, MAXNB - 1, MAXNB, static_cast<double>(S.HSPH));
-  throw RunError(buf);
+  return buf;
 }
 
-[[noreturn]] void outsideGrid(const Sim& S, int p) {
+std::string outsideGridText(const Sim& S, int p) {
   const float x = S.X(p), y = S.Y(p), z = S.Z(p);
   char buf[400];
   if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
@@ -62,340 +66,329 @@ namespace {
                   p, static_cast<double>(x), static_cast<double>(y), static_cast<double>(z),
                   static_cast<double>(S.XYOFF), static_cast<double>(40.0f * S.HSPH));
   }
-  throw RunError(buf);
+  return buf;
 }
 
-// Candidate particles of the cell being processed: the cell's own particles followed by
-// those of its forward cells, with their positions gathered for the distance loop. A
-// particle at place l of its cell is tested against places l+1 .. n - 1 in this order,
-// which is the order of the cell's later particles and then of TMPLIST.
-struct Candidates {
-  static constexpr int CAP = 14 * MAXINCELL + 4;  // and room for a last group of four
-  int n = 0;
-  I16 idx[CAP];
-  alignas(16) float x[CAP];
-  alignas(16) float y[CAP];
-  alignas(16) float z[CAP];
-  alignas(16) std::int32_t act[CAP];  // -1 for an active particle (every particle in the full search), else 0
-  // The active candidates alone, in order (partial search): their places and positions.
-  int na = 0;
-  int aplace[CAP];
-  alignas(16) float ax[CAP];
-  alignas(16) float ay[CAP];
-  alignas(16) float az[CAP];
-  int hit[CAP];                       // places of the pairs within the cut-off of the current particle
-  int hitk[CAP];                      // and their table indices
+// A fault of the search, ordered as a sweep of the slabs upward meets them: the particles of slab
+// s are put into the grid (outside the x-y grid, the 301st of a cell) before the pairs of slab
+// s - 1 are formed, and a list overflows when its 750th neighbour is added (at the turn of that
+// neighbour, or of the particle itself when the neighbour comes later).
+struct Fault {
+  enum Kind { None, Outside, CellFull, ListFull } kind = None;
+  int particle = 0;
+  long long order[4] = {};  // compared in turn
+
+  bool before(const Fault& o) const {
+    if (o.kind == None) return kind != None;
+    if (kind == None) return false;
+    for (int n = 0; n < 4; ++n)
+      if (order[n] != o.order[n]) return order[n] < o.order[n];
+    return false;
+  }
+  // Putting particle p of slab s into the grid.
+  static Fault binning(Kind k, int s, int p) { return {k, p, {s - 1, 0, p, 0}}; }
+  // The 750th neighbour of the particle at place `place` added at the turn of the particle at
+  // place `turn` of slab t.
+  static Fault list(int p, int t, int turn, int place) { return {ListFull, p, {t, 1, turn, place}}; }
 };
 
-// ALL: the full search (every particle active). Otherwise only the particles with
-// LEVEL <= NACT are active: they get complete lists, the others keep NNB = 1.
-template <bool ALL>
-class Sweep {
+class Search {
  public:
-  explicit Sweep(Sim& S) : S_(S) {}
+  Search(Sim& S, bool all) : S_(S), W_(S.searchWork), all_(all) {}
 
   void run() {
-    Sim& S = S_;
-    XO_ = S.TWOH + S.XYOFF - S.XPRIM;
-    YO_ = S.TWOH + S.XYOFF - S.YPRIM;
-
-    // 1. Particles into slabs, lists emptied.
-    S.SLABCNT.fill(0);
-    for (int i = 1; i <= S.NPART; ++i) {
-      const int s = slabOf(i);
-      S.SLABCNT(s) = static_cast<I16>(S.SLABCNT(s) + 1);
-      S.SLABPART(S.SLABCNT(s), s) = static_cast<I16>(i);
-      S.NNB(i) = 1;
-    }
-
-    // 2. An empty window.
-    S.CELLCNT.fill(0);
-    S.NTMP = 0;
-    int nocc2 = 0;  // plane-2 entries of OCCLIST, after entry NTMP
-
-    // 3. Slabs upward.
-    for (int s = 2; s <= NSLABS - 1; ++s) {
-      if (S.SLABCNT(s) == 0) continue;
-      if (S.SLABCNT(s - 1) > 0) {
-        // Slab s was binned into plane 2 with slab s - 1: move it down.
-        const int base = S.NTMP;
-        S.NTMP = 0;
-        for (int e = 1; e <= nocc2; ++e) {
-          const int c2 = S.OCCLIST(base + e);
-          const int c1 = c2 - NCELLS;
-          S.NTMP = static_cast<I16>(S.NTMP + 1);
-          S.OCCLIST(S.NTMP) = static_cast<I16>(c1);
-          const int cnt = S.CELLCNT(c2);
-          const I16* from = S.CELLPART.col(c2);
-          I16* to = S.CELLPART.col(c1);
-          for (int l = 0; l < cnt; ++l) to[l] = from[l];
-          S.CELLCNT(c1) = static_cast<I16>(cnt);
-          S.CELLCNT(c2) = 0;
-          if constexpr (!ALL) {
-            nact_(c1) = nact_(c2);
-            nact_(c2) = 0;
-          }
-        }
-      } else {
-        bin(s, 0);
-        S.NTMP = static_cast<I16>(occupied(0, 1));
-      }
-      nocc2 = 0;
-      if (S.SLABCNT(s + 1) > 0) {
-        bin(s + 1, NCELLS);
-        nocc2 = occupied(NCELLS, S.NTMP + 1);
-      }
-      for (int e = 1; e <= S.NTMP; ++e) {
-        const int c = S.OCCLIST(e);
-        cell(c);
-        S.CELLCNT(c) = 0;
-        if constexpr (!ALL) nact_(c) = 0;
-      }
-    }
+    const int n = S_.NPART;
+    if (!all_) markNeeded();
+    if (!keys(n)) outsideSlabs(n);
+    Fault first = count(n);
+    const int placed = starts();
+    scatter();
+    first = earlier(first, lists(placed));
+    clear();
+    if (first.kind == Fault::CellFull) throw RunError(cellFullText(S_, first.particle));
+    if (first.kind == Fault::ListFull) throw RunError(listFullText(S_, first.particle));
+    if (first.kind == Fault::Outside) throw RunError(outsideGridText(S_, first.particle));
   }
 
  private:
-  static constexpr int WORDS = (NCELLS + 63) / 64;
-  // The lists are filled at scattered places of two large tables; the line a list grows into
-  // next is asked for one cache line (32 entries) ahead, so the store seldom waits for memory.
-  static constexpr int AHEAD = 32;
+  static constexpr int MAXPIECES = 256;  // pieces of the particles, one per thread
   Sim& S_;
-  float XO_ = 0, YO_ = 0;
-  std::uint64_t occ_[WORDS] = {};  // occupied cells of the plane being binned
-  // Partial search: the number of active particles in each window cell.
-  struct Empty {};
-  [[no_unique_address]] std::conditional_t<ALL, Empty, Arr1<I16, NWINCELLS>> nact_{};
-  Candidates C_;
+  SearchWork& W_;
+  const bool all_;
+  int bad_ = 0;                                  // particles outside the grid
+  int pieces_ = 0;                               // the in-use particles: pieces of `used`
+  int pieceFrom_[MAXPIECES] = {}, pieceTo_[MAXPIECES] = {};
 
-  // Slab of particle i; only slabs 2..41 are swept.
-  int slabOf(int i) const {
-    const float t = (S_.Z(i) + S_.ZOFF) * S_.TWOHINV;
-    if (!(t >= 2.0f && t < static_cast<float>(NSLABS))) outsideGrid(S_, i);  // slab 2..41
-    return static_cast<int>(t);
-  }
+  static Fault earlier(const Fault& a, const Fault& b) { return b.before(a) ? b : a; }
 
-  // Cell 1..10000 of particle i in the x-y grid centred on the primary.
-  int cellOf(int i) const {
-    const float tx = (S_.X(i) + XO_) * S_.TWOHINV;
-    const float ty = (S_.Y(i) + YO_) * S_.TWOHINV;
-    const float hi = static_cast<float>(NGRID + 1);
-    if (!(tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi)) outsideGrid(S_, i);
-    const int ix = static_cast<int>(tx), iy = static_cast<int>(ty);
-    return (iy - 1) * NGRID + ix;
-  }
+  bool needed(I32 k) const { return all_ || W_.needed.has(k); }
+  static int slabOfKey(I32 k) { return k / NCELLS + 1; }
 
-  // The occupied cells of the plane just binned, in increasing order, into OCCLIST from
-  // entry `first` on; returns their number. A bit per cell, set when the cell receives its
-  // first particle, spares a scan of every cell of the plane.
-  int occupied(int plane, int first) {
-    int n = 0;
-    for (int w = 0; w < WORDS; ++w) {
-      std::uint64_t bits = occ_[w];
-      occ_[w] = 0;
-      while (bits != 0) {
-        const int c = w * 64 + std::countr_zero(bits) + 1 + plane;
-        bits &= bits - 1;
-        S_.OCCLIST(first + n) = static_cast<I16>(c);
-        ++n;
+  // The cell key of the particle at (x, y, z): slab 2..41, cell 1..100 of a row and of a column;
+  // OUT_Z or OUT_XY outside. No branch, so that the loop over the particles runs in vector lanes.
+  struct KeyMaker {
+    float XO, YO, inv, zoff, hi;
+    explicit KeyMaker(const Sim& S)
+        : XO(S.TWOH + S.XYOFF - S.XPRIM), YO(S.TWOH + S.XYOFF - S.YPRIM), inv(S.TWOHINV), zoff(S.ZOFF),
+          hi(static_cast<float>(NGRID + 1)) {}
+    I32 operator()(float x, float y, float z) const {
+      const float t = (z + zoff) * inv, tx = (x + XO) * inv, ty = (y + YO) * inv;
+      const bool inz = t >= 2.0f && t < static_cast<float>(NSLABS);
+      const bool inxy = tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi;
+      const I32 s = static_cast<I32>(inz ? t : 2.0f), ix = static_cast<I32>(inxy ? tx : 1.0f),
+                iy = static_cast<I32>(inxy ? ty : 1.0f);
+      const I32 key = (s - 1) * NCELLS + (iy - 1) * NGRID + ix - 1;
+      return inz ? (inxy ? key : OUT_XY) : OUT_Z;
+    }
+  };
+
+  // 1. The partial search uses only the cells round the active particles (the 3 x 3 x 3 block of
+  // each active particle's cell).
+  void markNeeded() {
+    const KeyMaker keyOf(S_);
+    for (int L = 1; L <= S_.NACT; ++L)
+      for (int m = 1; m <= S_.NLEV(L); ++m) {
+        const int i = S_.LEVLIST(m, L);
+        const I32 k = keyOf(S_.X(i), S_.Y(i), S_.Z(i));
+        if (k < 0) continue;  // a fault of keys()
+        forRuns(k, [&](I32 k0, I32 k1) {
+          for (I32 c = k0; c <= k1; ++c) W_.needed.add(c);
+        });
       }
-    }
-    return n;
   }
 
-  // The particles of slab s, in order, into the cells of one plane of the window.
-  void bin(int s, int plane) {
+  // 2. The cell key of every particle, every list emptied (NNB = 1), and the particles of the
+  // cells in use in index order (each thread its own piece); false when a particle is outside
+  // the grid.
+  bool keys(int n) {
     Sim& S = S_;
-    const int n = S.SLABCNT(s);
-    const I16* part = S.SLABPART.col(s);
-    for (int m = 0; m < n; ++m) {
-      const int i = part[m];
-      const int c0 = cellOf(i) - 1;
-      const int c = c0 + 1 + plane;
-      const int cnt = S.CELLCNT(c);
-      if (cnt >= MAXINCELL) cellFull(S, i);
-      occ_[c0 / 64] |= std::uint64_t{1} << (c0 % 64);
-      S.CELLPART(cnt + 1, c) = static_cast<I16>(i);
-      S.CELLCNT(c) = static_cast<I16>(cnt + 1);
-      if constexpr (!ALL) nact_(c) = static_cast<I16>(nact_(c) + (active(i) ? 1 : 0));
-    }
-  }
-
-  bool active(int i) const {
-    if constexpr (ALL) return true;
-    else return S_.LEVEL(i) <= S_.NACT;
-  }
-
-  void append(int cnt, const I16* part) {
-    for (int l = 0; l < cnt; ++l) {
-      const int q = part[l];
-      C_.idx[C_.n] = static_cast<I16>(q);
-      C_.x[C_.n] = S_.X(q);
-      C_.y[C_.n] = S_.Y(q);
-      C_.z[C_.n] = S_.Z(q);
-      C_.act[C_.n] = active(q) ? -1 : 0;
-      ++C_.n;
-    }
-  }
-
-  // Every pair of an occupied plane-1 cell c with its later particles and its forward cells.
-  void cell(int c) {
-    Sim& S = S_;
-    const int own = S.CELLCNT(c);
-    const int nf = S.NFWD(c);
-    // The partial search pairs only with active particles: a cell whose own and forward cells
-    // hold none has no pair to find.
-    if constexpr (!ALL) {
-      int na = nact_(c);
-      for (int f = 1; f <= nf; ++f) na += nact_(S.FWDCELL(f, c));
-      if (na == 0) return;
-    }
-    C_.n = 0;
-    append(own, S.CELLPART.col(c));
-    // TMPLIST holds the candidates of the forward cells, in FWDCELL order.
-    for (int f = 1; f <= nf; ++f) {
-      const int cf = S.FWDCELL(f, c);
-      append(S.CELLCNT(cf), S.CELLPART.col(cf));
-    }
-    for (int m = own; m < C_.n; ++m) S.TMPLIST(m - own + 1) = C_.idx[m];
-
-    // An inactive particle tests the active candidates alone.
-    if constexpr (!ALL) {
-      C_.na = 0;
-      for (int m = 0; m < C_.n; ++m) {
-        if (C_.act[m] == 0) continue;
-        C_.aplace[C_.na] = m;
-        C_.ax[C_.na] = C_.x[m];
-        C_.ay[C_.na] = C_.y[m];
-        C_.az[C_.na] = C_.z[m];
-        ++C_.na;
+    const KeyMaker keyOf(S);
+    const float *X = S.X.data(), *Y = S.Y.data(), *Z = S.Z.data();
+    I32* key = W_.key.data();
+    I16* nnb = S.NNB.data();
+    const int T = std::min(threadsFor(n, 4096), MAXPIECES);
+    int bad = 0;
+    pieces_ = 1;
+#pragma omp parallel num_threads(T) reduction(+ : bad)
+    {
+      const int t = threadIndex(), nt = teamSize();
+      const int lo = static_cast<int>(static_cast<long long>(n) * t / nt);
+      const int hi = static_cast<int>(static_cast<long long>(n) * (t + 1) / nt);
+      for (int i = lo; i < hi; ++i) {
+        nnb[i] = 1;
+        key[i] = keyOf(X[i], Y[i], Z[i]);
+        bad += key[i] < 0 ? 1 : 0;
       }
+      int m = lo;
+      for (int i = lo; i < hi; ++i)
+        if (key[i] >= 0 && needed(key[i])) W_.used[static_cast<std::size_t>(m++)] = static_cast<I16>(i + 1);
+      pieceFrom_[t] = lo;
+      pieceTo_[t] = m;
+      if (t == 0) pieces_ = nt;
     }
-    int a0 = 0;  // the first active candidate after place l
+    bad_ = bad;
+    return bad == 0;
+  }
 
+  // A particle outside the slabs is met first, in index order; one outside the x-y grid when its
+  // slab is put into the grid (a fault of count()).
+  void outsideSlabs(int n) {
+    for (int i = 1; i <= n; ++i)
+      if (W_.key[static_cast<std::size_t>(i - 1)] == OUT_Z) throw RunError(outsideGridText(S_, i));
+  }
+
+  // The runs of the 3 x 3 x 3 cells round the cell of key k, in increasing key: for each slab
+  // s - 1, s, s + 1 and each row j - 1, j, j + 1 inside the grid, the cells i - 1 .. i + 1 of the
+  // row inside the grid. f(k0, k1, own) gets the first and last key of a run, own for k's row.
+  template <class F>
+  static void forRuns(I32 k, F f) {
+    const int sl = k / NCELLS, c = k % NCELLS, iy = c / NGRID, ix = c % NGRID;
+    const int xlo = ix > 0 ? ix - 1 : ix, xhi = ix < NGRID - 1 ? ix + 1 : ix;
+    for (int ds = -1; ds <= 1; ++ds)  // slabs 2..41 hold particles: s - 1 and s + 1 are in the table
+      for (int dy = -1; dy <= 1; ++dy) {
+        const int row = iy + dy;
+        if (row < 0 || row >= NGRID) continue;
+        const I32 base = (sl + ds) * NCELLS + row * NGRID;
+        if constexpr (std::is_invocable_v<F, I32, I32, bool>) f(base + xlo, base + xhi, ds == 0 && dy == 0);
+        else f(base + xlo, base + xhi);
+      }
+  }
+
+  // 3. The particles of each cell in use counted in index order; the first to exceed a cell's
+  // capacity, or to lie outside the x-y grid, is a fault.
+  Fault count(int n) {
+    Fault first;
+    if (bad_ > 0)
+      for (int i = 1; i <= n; ++i)
+        if (W_.key[static_cast<std::size_t>(i - 1)] == OUT_XY) {
+          const int s = static_cast<int>((S_.Z(i) + S_.ZOFF) * S_.TWOHINV);
+          first = earlier(first, Fault::binning(Fault::Outside, s, i));
+        }
+    for (int t = 0; t < pieces_; ++t)
+      for (int m = pieceFrom_[t]; m < pieceTo_[t]; ++m) {
+        const int i = W_.used[static_cast<std::size_t>(m)];
+        const I32 k = W_.key[static_cast<std::size_t>(i - 1)];
+        I32& c = W_.count[static_cast<std::size_t>(k)];
+        if (c == 0) W_.occupied.add(k);
+        ++c;
+        if (c == MAXINCELL + 1) first = earlier(first, Fault::binning(Fault::CellFull, slabOfKey(k), i));
+      }
+    return first;
+  }
+
+  // 4. Each occupied cell's end in the sorted order (scatter() turns it into its start); returns
+  // the number of particles placed.
+  int starts() {
+    I32 total = 0;
+    W_.occupied.forEach([&](int k) {
+      total += W_.count[static_cast<std::size_t>(k)];
+      W_.start[static_cast<std::size_t>(k)] = total;
+    });
+    return total;
+  }
+
+  // 5. The particles into their places, backward so that a cell keeps index order.
+  void scatter() {
+    const float *X = S_.X.data(), *Y = S_.Y.data(), *Z = S_.Z.data();
+    for (int t = pieces_ - 1; t >= 0; --t)
+      for (int m = pieceTo_[t] - 1; m >= pieceFrom_[t]; --m) {
+        const int i = W_.used[static_cast<std::size_t>(m)];
+        const auto j = static_cast<std::size_t>(i - 1);
+        const auto pos = static_cast<std::size_t>(--W_.start[static_cast<std::size_t>(W_.key[j])]);
+        W_.part[pos] = static_cast<I16>(i);
+        W_.x[pos] = X[j];
+        W_.y[pos] = Y[j];
+        W_.z[pos] = Z[j];
+        W_.place[j] = static_cast<I32>(pos);
+      }
+  }
+
+  // Places b .. e - 1 of the cells k0 .. k1 (empty when none holds a particle).
+  void range(I32 k0, I32 k1, int& b, int& e) const {
+    b = e = 0;
+    bool found = false;
+    for (I32 k = k0; k <= k1; ++k) {
+      const auto c = static_cast<std::size_t>(k);
+      if (W_.count[c] == 0) continue;
+      if (!found) b = W_.start[c];
+      found = true;
+      e = W_.start[c] + W_.count[c];
+    }
+  }
+
+  // The runs round the cell of key k: places b[r] .. e[r] - 1 of run r (r < nruns), `own` the
+  // run of the cell itself. The particles of a cell share them.
+  struct Runs {
+    I32 key = -1;
+    int nruns = 0, own = 0;
+    int b[9], e[9];
+  };
+
+  void runsOf(I32 k, Runs& R) const {
+    R.key = k;
+    R.nruns = 0;
+    forRuns(k, [&](I32 k0, I32 k1, bool own) {
+      if (own) R.own = R.nruns;
+      range(k0, k1, R.b[R.nruns], R.e[R.nruns]);
+      ++R.nruns;
+    });
+  }
+
+  // 6. The list of every active particle, each by one thread; returns the first list to overflow.
+  // The particles are taken in sorted order, so that a cell's particles follow each other and
+  // share their runs.
+  Fault lists(int placed) {
+    Sim& S = S_;
+    // The places whose lists are built: every placed one, or the active ones in increasing order.
+    int items = placed;
+    I16* order = S.passWork.order.data();
+    if (!all_) {
+      for (int L = 1; L <= S.NACT; ++L)
+        for (int m = 1; m <= S.NLEV(L); ++m) {
+          const auto j = static_cast<std::size_t>(S.LEVLIST(m, L) - 1);
+          if (W_.key[j] >= 0) W_.activePlaces.add(W_.place[j]);
+        }
+      items = 0;
+      W_.activePlaces.forEach([&](int pl) { order[items++] = static_cast<I16>(pl); }, true);
+    }
+    const ScanFn scan = kernels().scan;
     const float cut = S.CUTSQ, scl = S.TABSCL;
-    for (int l = 0; l < own; ++l) {
-      const int p = C_.idx[l];
-      const bool pAct = C_.act[l] != 0;
-      if constexpr (!ALL) {
-        while (a0 < C_.na && C_.aplace[a0] <= l) ++a0;
-      }
-      if (ALL || pAct) {  // p's list is written after the tests
-        __builtin_prefetch(S.NBLIST.col(p) + S.NNB(p), 1);
-        __builtin_prefetch(S.NBKIDX.col(p) + S.NNB(p), 1);
-      }
-      // Places of the pairs within the cut-off, in order; for an inactive particle only its
-      // active candidates count.
-      const int nh = (ALL || pAct) ? within(l, cut, scl) : withinActive(l, a0, cut, scl);
-      // Each pair adds q to the list of p (p active) and then p to the list of q (q active).
-      // p's list receives only these entries and each q's list only p meanwhile, so all of
-      // p's entries can be written first: every list gets the same entries in the same order.
-      if (ALL || pAct) {
-        const int n0 = S.NNB(p);
-        if (n0 + nh > MAXNB) listFull(S, p);
-        I16* nbl = S.NBLIST.col(p) + n0;  // entry n0 + 1 onward
-        I16* nbk = S.NBKIDX.col(p) + n0;
-        for (int h = 0; h < nh; ++h) {
-          nbl[h] = C_.idx[C_.hit[h]];
-          nbk[h] = static_cast<I16>(C_.hitk[h]);
-        }
-        S.NNB(p) = static_cast<I16>(n0 + nh);
-      }
-      for (int h = 0; h < nh; ++h) {
-        const int m = C_.hit[h];
-        if (ALL || !pAct || C_.act[m] != 0) {
-          const int q = C_.idx[m];
-          const int n = S.NNB(q);
-          if (n >= MAXNB) listFull(S, q);
-          I16* ql = S.NBLIST.col(q) + n;
-          I16* qk = S.NBKIDX.col(q) + n;
-          __builtin_prefetch(ql + AHEAD, 1);
-          __builtin_prefetch(qk + AHEAD, 1);
-          *ql = static_cast<I16>(p);
-          *qk = static_cast<I16>(C_.hitk[h]);
-          S.NNB(q) = static_cast<I16>(n + 1);
-        }
-      }
-    }
-  }
-
-  // The candidates after place l closer than the cut-off to the particle at place l, in order,
-  // with their table indices, into hit and hitk; returns their number.
-  int within(int l, float cut, float scl) {
-    return scan<false>(C_.x, C_.y, C_.z, nullptr, l + 1, C_.n, l, cut, scl);
-  }
-
-  // The same for an inactive particle, whose pairs are only those with active candidates:
-  // only the active candidates from entry a0 of the active subset on are tested.
-  int withinActive(int l, int a0, float cut, float scl) {
-    return scan<true>(C_.ax, C_.ay, C_.az, C_.aplace, a0, C_.na, l, cut, scl);
-  }
-
-  // Entries from .. n - 1 of the coordinate arrays xs, ys, zs tested against the particle at
-  // place l; a hit at entry m is place m, or place[m] of a subset. The squared distance is
-  // ((dx dx + dy dy) + dz dz) in single precision, four entries side by side.
-  template <bool SUBSET>
-  int scan(const float* xs, const float* ys, const float* zs, const int* place, int from, int n, int l,
-           float cut, float scl) {
-    const float px = C_.x[l], py = C_.y[l], pz = C_.z[l];
-    int nh = 0;
-    int m = from;
-#if defined(__SSE2__)
-    const __m128 PX = _mm_set1_ps(px), PY = _mm_set1_ps(py), PZ = _mm_set1_ps(pz);
-    const __m128 CUT = _mm_set1_ps(cut), SCL = _mm_set1_ps(scl), HALF = _mm_set1_ps(0.5f);
-    const __m128i ONE = _mm_set1_epi32(1);
-    alignas(16) std::int32_t ks[4];
-    for (; m < n; m += 4) {
-      const __m128 dx = _mm_sub_ps(PX, _mm_loadu_ps(xs + m));
-      const __m128 dy = _mm_sub_ps(PY, _mm_loadu_ps(ys + m));
-      const __m128 dz = _mm_sub_ps(PZ, _mm_loadu_ps(zs + m));
-      const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-      int bits = _mm_movemask_ps(_mm_cmplt_ps(d2, CUT));
-      if (n - m < 4) bits &= (1 << (n - m)) - 1;
-      // An inactive particle has few active neighbours: most groups hold no hit.
-      if (SUBSET && bits == 0) continue;
-      // Table index: nearest integer of r * TABSCL, halves up, plus one (as kernelIndex).
-      const __m128 v = _mm_mul_ps(_mm_sqrt_ps(d2), SCL);
-      const __m128i t = _mm_cvttps_epi32(v);
-      const __m128i up = _mm_castps_si128(_mm_cmpge_ps(_mm_sub_ps(v, _mm_cvtepi32_ps(t)), HALF));
-      _mm_store_si128(reinterpret_cast<__m128i*>(ks), _mm_add_epi32(_mm_sub_epi32(t, up), ONE));
-      if constexpr (SUBSET) {
-        do {
-          const int b = std::countr_zero(static_cast<unsigned>(bits));
-          bits &= bits - 1;
-          C_.hit[nh] = place[m + b];
-          C_.hitk[nh] = ks[b];
-          ++nh;
-        } while (bits != 0);
-      } else {
-        // The hits packed without a branch: every lane is written at the next free place, and
-        // the place advances only past a hit (whether a group holds one is a coin toss).
-        for (int b = 0; b < 4; ++b) {
-          C_.hit[nh] = m + b;
-          C_.hitk[nh] = ks[b];
-          nh += (bits >> b) & 1;
+    const float *xs = W_.x.data(), *ys = W_.y.data(), *zs = W_.z.data();
+    Fault first;
+    std::atomic<int> next{0};
+#pragma omp parallel num_threads(threadsFor(items, 64))
+    {
+      Fault mine;
+      Runs R;
+      alignas(32) std::int32_t hit[CHUNK + SearchWork::PAD], hitk[CHUNK + SearchWork::PAD];
+      for (;;) {
+        const int from = next.fetch_add(32, std::memory_order_relaxed);
+        if (from >= items) break;
+        const int to = from + 32 < items ? from + 32 : items;
+        for (int w = from; w < to; ++w) {
+          const int pq = all_ ? w : order[w];
+          const int q = W_.part[static_cast<std::size_t>(pq)];
+          const float px = xs[pq], py = ys[pq], pz = zs[pq];
+          I16* nbl = S.NBLIST.col(q) + 1;  // entry 2 on
+          I16* nbk = S.NBKIDX.col(q) + 1;
+          int total = 0;      // neighbours found
+          int overflow = -1;  // place of the 750th
+          auto take = [&](int b, int e) {
+            for (int c = b; c < e; c += CHUNK) {
+              const int nh = scan(xs, ys, zs, c, e - c > CHUNK ? c + CHUNK : e, px, py, pz, cut, scl, hit, hitk);
+              if (total + nh <= MAXNB - 1) {
+                for (int h = 0; h < nh; ++h) {
+                  nbl[total + h] = W_.part[static_cast<std::size_t>(hit[h])];
+                  nbk[total + h] = static_cast<I16>(hitk[h]);
+                }
+                total += nh;
+                continue;
+              }
+              for (int h = 0; h < nh; ++h, ++total) {
+                if (total < MAXNB - 1) {
+                  nbl[total] = W_.part[static_cast<std::size_t>(hit[h])];
+                  nbk[total] = static_cast<I16>(hitk[h]);
+                } else if (total == MAXNB - 1) {
+                  overflow = hit[h];
+                }
+              }
+            }
+          };
+          const I32 k = W_.key[static_cast<std::size_t>(q - 1)];
+          if (k != R.key) runsOf(k, R);
+          for (int r = 0; r < R.nruns; ++r) {
+            if (r == R.own) {
+              take(R.b[r], pq);
+              take(pq + 1, R.e[r]);
+            } else {
+              take(R.b[r], R.e[r]);
+            }
+          }
+          S.NNB(q) = static_cast<I16>(total < MAXNB - 1 ? total + 1 : MAXNB);
+          if (overflow >= 0) {
+            const int turn = overflow < pq ? overflow : pq;
+            const int t = slabOfKey(W_.key[static_cast<std::size_t>(W_.part[static_cast<std::size_t>(turn)] - 1)]);
+            mine = earlier(mine, Fault::list(q, t, turn, pq));
+          }
         }
       }
-    }
-#else
-    for (; m < n; ++m) {
-      const float dx = px - xs[m], dy = py - ys[m], dz = pz - zs[m];
-      const float d2 = dx * dx + dy * dy + dz * dz;
-      if (d2 < cut) {
-        C_.hit[nh] = SUBSET ? place[m] : m;
-        C_.hitk[nh] = kernelIndex(d2, scl);
-        ++nh;
+      if (mine.kind != Fault::None) {
+#pragma omp critical(velmora_search_fault)
+        first = earlier(first, mine);
       }
     }
-#endif
-    return nh;
+    return first;
+  }
+
+  // 7. The tables emptied for the next search.
+  void clear() {
+    W_.occupied.forEach([&](int k) { W_.count[static_cast<std::size_t>(k)] = 0; }, true);
+    if (!all_) W_.needed.clear();
   }
 };
 
 }  // namespace
 
-void neighbourSweep(Sim& S, bool all) {
-  if (all) Sweep<true>(S).run();
-  else Sweep<false>(S).run();
-}
+void neighbourSweep(Sim& S, bool all) { Search(S, all).run(); }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // The simulation state (every shared variable of a run) and the host seam of the step loop.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,8 +36,77 @@ inline constexpr int NSLABS = 42;       // z slabs
 
 // What a pair term reads of a neighbour, packed per particle so that a neighbour costs one
 // cache line (a work area of the gas passes, refreshed by each pass before use).
-struct alignas(16) GasPoint {
+struct alignas(32) GasPoint {  // one record, one AVX load
   float x, y, z, vx, vy, vz, cs, prho2;
+};
+
+// A set of keys 0..N-1 whose members are visited in increasing order, and emptied, at a cost in
+// proportion to them: a bit per key and a bit per word of keys that holds a member.
+template <int N>
+struct KeySet {
+  static constexpr std::size_t WORDS = (static_cast<std::size_t>(N) + 63) / 64;
+  static constexpr std::size_t GROUPS = (WORDS + 63) / 64;
+  std::array<std::uint64_t, WORDS> word{};
+  std::array<std::uint64_t, GROUPS> group{};
+
+  bool has(int k) const { return ((word[static_cast<std::size_t>(k) / 64] >> (k % 64)) & 1u) != 0; }
+  void add(int k) {
+    const std::size_t w = static_cast<std::size_t>(k) / 64;
+    word[w] |= std::uint64_t{1} << (k % 64);
+    group[w / 64] |= std::uint64_t{1} << (w % 64);
+  }
+  // f(k) for every member, in increasing order; `empty` clears each word once it is visited.
+  template <class F>
+  void forEach(F f, bool empty = false) {
+    for (std::size_t g = 0; g < GROUPS; ++g) {
+      std::uint64_t words = group[g];
+      if (empty) group[g] = 0;
+      while (words != 0) {
+        const std::size_t w = g * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        words &= words - 1;
+        std::uint64_t bits = word[w];
+        if (empty) word[w] = 0;
+        while (bits != 0) {
+          f(static_cast<int>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
+          bits &= bits - 1;
+        }
+      }
+    }
+  }
+  void clear() {
+    forEach([](int) {}, true);
+  }
+};
+
+// Work area of the neighbour search (not part of the run's state; rebuilt by every search): the
+// particles of the cells in use sorted by slab, cell and index, their positions in that order,
+// and the table of the cells. A cell's key is (slab - 1) NCELLS + cell - 1.
+struct SearchWork {
+  static constexpr int NKEYS = NSLABS * NCELLS;
+  static constexpr int PAD = 8;                     // room for a last group of lanes
+  std::array<I32, MAXPART> key{};                   // key of particle i at [i - 1] (negative: outside)
+  std::array<I32, MAXPART> place{};                 // place of particle i at [i - 1] in the sorted order
+  std::array<I16, MAXPART> used{};                  // the particles in cells in use, in index order
+                                                    // (in pieces, one per thread; see search.cpp)
+  std::array<I16, MAXPART + PAD> part{};            // the particle at each place
+  std::array<float, MAXPART + PAD> x{}, y{}, z{};   // its position
+  std::array<I32, NKEYS> count{}, start{};          // particles of a cell and its first place
+  KeySet<NKEYS> occupied, needed;                   // cells holding particles; cells in use
+  KeySet<MAXPART> activePlaces;                     // places of the particles whose lists are built
+};
+
+// Work area of the passes that run on several threads (not part of the run's state).
+struct PassWork {
+  // The particles of a pass in its order (level by level) and each one's level.
+  std::array<I16, MAXPART> order{};
+  std::array<I16, MAXPART> level{};
+  // Force passes: a particle's position in the running pass plus `base`, or a number below
+  // `base` once its kick is done (or when it is not in the pass).
+  std::array<std::uint32_t, MAXPART> key{};
+  std::uint32_t base = 0;
+  // Per position of a pass: results worked out side by side and applied in order.
+  std::array<float, MAXPART> du{}, u{}, cs{};
+  std::array<std::int8_t, MAXPART> fate{};
 };
 
 struct Sim {
@@ -155,8 +225,10 @@ struct Sim {
   Arr2<float, NWDPTS, NPHASES> WDX, WDY;
   Arr1<float, MAXPART> TEMP4;
 
-  // Work area of the gas passes (not part of the run's state; see GasPoint).
+  // Work areas of the gas passes (not part of the run's state; see GasPoint).
   Arr1<GasPoint, MAXPART> GASPT;
+  SearchWork searchWork;
+  PassWork passWork;
 };
 
 // A mouse message of the drawing area, in pixels from its top-left corner.

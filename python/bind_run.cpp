@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "core/threads.h"
 #include "files/files.h"
 #include "files/restart_file.h"
 #include "io/file_error.h"
@@ -116,9 +117,11 @@ class Simulation {
     if (!name.is_none() && !py::isinstance<py::str>(name))
       throw py::type_error("name takes a text, the base name of the run's files");
     const std::string runName = name.is_none() ? std::string() : name.cast<std::string>();
-    // Threads are checked now; the core takes them once it can run its passes on several.
-    if (const auto n = wholeNumber(threads, "threads"); n && *n < 1)
-      throw py::value_error("threads must be at least 1 (got " + std::to_string(*n) + ")");
+    // The core's passes on this many threads (default: every core, or OMP_NUM_THREADS); the
+    // results are the same bits for every count.
+    const auto nthreads = wholeNumber(threads, "threads");
+    if (nthreads && (*nthreads < 1 || *nthreads > 1024))
+      throw py::value_error("threads must be between 1 and 1024 (got " + std::to_string(*nthreads) + ")");
     const py::object callback = progressCallable(self, std::move(progress), orbits);
 
     if (restart_) {
@@ -134,6 +137,7 @@ class Simulation {
       r.prepare(*S_, params_);
     }
 
+    setThreadCount(nthreads ? static_cast<int>(*nthreads) : 0);
     PythonHost host(*S_, callback);
     RunOutcome outcome;
     running_ = true;

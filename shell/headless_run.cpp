@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/core.h"
+#include "core/threads.h"
 #include "files/files.h"
 #include "io/file_error.h"
 #include "shell/file_name_rules.h"
@@ -182,6 +183,7 @@ std::string runSummary(const Sim& S, bool stopped, double seconds) {
     for (int L = 1; L <= S.NLEVELS; ++L) s += format(" %d", int(S.NLEV(L)));
     s += "\n";
   }
+  s += format("  threads %d\n", threadCount());
   s += format("  wall time %.1f s\n", seconds);
   return s;
 }

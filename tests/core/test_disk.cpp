@@ -1,6 +1,6 @@
 // Whole runs with the gas: a short default run forms a ring round the primary, its results
-// stay bit for bit what they were (the passes keep their order of operations), and a
-// capacity fault stops the run with its files complete.
+// stay bit for bit what they were (the passes keep their order of operations) on every thread
+// count and every vector path, and a capacity fault stops the run with its files complete.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/kernels.h"
+#include "core/threads.h"
 #include "files/files.h"
 #include "tests/support/gas_support.h"
 
@@ -19,6 +21,17 @@ std::uint64_t fnv(std::uint64_t h, const void* p, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 0x100000001b3ull;
   return h;
 }
+
+// The fingerprint of a state after a run: positions, energies, densities, levels, light curve.
+std::uint64_t fingerprint(const Sim& S) {
+  const auto n = static_cast<std::size_t>(S.NPART);
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (const auto* a : {&S.X, &S.Y, &S.Z, &S.U, &S.RHO}) h = fnv(h, a->data(), n * sizeof(float));
+  h = fnv(h, S.LEVEL.data(), n * sizeof(I16));
+  h = fnv(h, S.EDISSPH.data(), NPHASES * sizeof(float));
+  return h;
+}
+constexpr std::uint64_t FINGERPRINT = 0x59cafc803c9ac164ull;
 
 // Two orbits of the default system (M1 1.0, q 0.15, h 0.025, alpha = beta = 1) with 300
 // particles, run once for the suite.
@@ -75,13 +88,74 @@ TEST_F(DefaultRun, GasSettlesIntoARingRoundThePrimary) {
 // A fingerprint of the state after the run. Any change of an order of operations or of
 // summation in the passes changes it; a deliberate change of the physics must update it.
 TEST_F(DefaultRun, ResultsStayBitIdentical) {
-  const Sim& S = *S_;
-  const auto n = static_cast<std::size_t>(S.NPART);
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  for (const auto* a : {&S.X, &S.Y, &S.Z, &S.U, &S.RHO}) h = fnv(h, a->data(), n * sizeof(float));
-  h = fnv(h, S.LEVEL.data(), n * sizeof(I16));
-  h = fnv(h, S.EDISSPH.data(), NPHASES * sizeof(float));
-  EXPECT_EQ(h, 0x59cafc803c9ac164ull) << std::hex << "0x" << h;
+  const std::uint64_t h = fingerprint(*S_);
+  EXPECT_EQ(h, FINGERPRINT) << std::hex << "0x" << h;
+}
+
+// The run of the fingerprint with its files (recording, light curve, restart file), on a thread
+// count and a vector path. Passes of 16 particles or more are shared, so that the short run takes the
+// threaded paths of long ones; the settings are put back afterwards.
+struct Outcome {
+  std::uint64_t hash = 0;
+  std::string recording, lightCurve, restart;
+};
+
+Outcome fingerprintRun(int threads, VectorPath path) {
+  struct Settings {
+    Settings(int threads, VectorPath path) {
+      setThreadCount(threads);
+      shareShortPasses(true);
+      EXPECT_TRUE(setVectorPath(path));
+    }
+    ~Settings() {
+      setThreadCount(0);
+      shareShortPasses(false);
+      setVectorPath(defaultVectorPath());
+    }
+  } settings(threads, path);
+  test::TempDir dir;
+  auto S = test::newSim();
+  test::ScriptedHost H;
+  REINIT(*S);
+  S->HINJ = 0.025f;
+  S->NORBTOT = 2;
+  S->RUNNAME = "fp";
+  S->RECFLAG = S->LCFLAG = S->RSFLAG = TRUE4;
+  S->RECSTART = S->LCSTART = S->RSEVERY = 1;
+  S->FRAMESTEP = 5;
+  DISKSUB(*S, H, 1.0f, 0.15f, 1.0f, 1.0f, 300, 2, 10, 50, 1);
+  return {fingerprint(*S), test::slurp("fp.vlm"), test::slurp("fp_lc.vlm"), test::slurp("fp_rs.vlm")};
+}
+
+void expectSame(const Outcome& a, const Outcome& b) {
+  EXPECT_EQ(a.hash, FINGERPRINT) << std::hex << "0x" << a.hash;
+  EXPECT_FALSE(a.recording.empty());
+  EXPECT_FALSE(a.lightCurve.empty());
+  EXPECT_FALSE(a.restart.empty());
+  EXPECT_TRUE(a.recording == b.recording) << "recordings differ";
+  EXPECT_TRUE(a.lightCurve == b.lightCurve) << "light curves differ";
+  EXPECT_TRUE(a.restart == b.restart) << "restart files differ";
+}
+
+// 1, 2 and 3 threads (3 on a 2-core machine shakes the scheduling): the same bits and files.
+TEST(SameBits, OnEveryThreadCount) {
+  const Outcome one = fingerprintRun(1, defaultVectorPath());
+  for (int threads : {2, 3}) {
+    SCOPED_TRACE(threads);
+    expectSame(fingerprintRun(threads, defaultVectorPath()), one);
+  }
+}
+
+// The plain scalar path and each vector path the processor has (SSE, AVX2): the same bits and
+// files as each other and as the fingerprint.
+TEST(SameBits, OnEveryVectorPath) {
+  const Outcome scalar = fingerprintRun(1, VectorPath::Scalar);
+  for (VectorPath p : {VectorPath::Sse, VectorPath::Avx2}) {
+    if (!hasVectorPath(p)) continue;
+    SCOPED_TRACE(vectorPathName(p));
+    expectSame(fingerprintRun(1, p), scalar);
+  }
+  expectSame(scalar, scalar);
 }
 
 // Gas crammed into one spot in the middle of a run: the run stops at once with the message,

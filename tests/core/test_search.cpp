@@ -1,6 +1,7 @@
 // Neighbour grid and search: forward cells, the lists of SORTALL and SORT against a
-// brute-force search and against the sweep order worked out pair by pair, the rules for
-// inactive particles, and the capacities of the tables.
+// brute-force search and against the sweep order worked out pair by pair on 1 and 3 threads,
+// the rules for inactive particles, and the capacities of the tables with the fault a sweep
+// meets first.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/core.h"
+#include "core/threads.h"
 #include "tests/support/gas_support.h"
 
 namespace velmora {
@@ -29,17 +31,33 @@ float dist2(const Sim& S, int i, int j) {
 
 bool active(const Sim& S, int i, bool all) { return all || S.LEVEL(i) <= S.NACT; }
 
+// Runs the body on 1 and on 3 threads (more than this machine's cores), every pass shared.
+template <class F>
+void onThreads(F body) {
+  for (int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    setThreadCount(threads);
+    shareShortPasses(true);
+    body();
+  }
+  setThreadCount(0);
+  shareShortPasses(false);
+}
+
+// Slab and cell of a particle, as the sweep numbers them.
+std::pair<int, int> slabAndCell(const Sim& S, int i) {
+  const float XO = S.TWOH + S.XYOFF - S.XPRIM, YO = S.TWOH + S.XYOFF - S.YPRIM;
+  const int s = static_cast<int>((S.Z(i) + S.ZOFF) * S.TWOHINV);
+  const int ix = static_cast<int>((S.X(i) + XO) * S.TWOHINV), iy = static_cast<int>((S.Y(i) + YO) * S.TWOHINV);
+  return {s, (iy - 1) * 100 + ix};
+}
+
 // The lists the sweep must produce, built from the definition: slabs upward, cells in
 // increasing number, particles in index order within a cell, each particle against the later
 // ones of its cell and then the particles of its forward cells in FWDCELL order.
 Lists sweepOrder(const Sim& S, bool all) {
-  const float XO = S.TWOH + S.XYOFF - S.XPRIM, YO = S.TWOH + S.XYOFF - S.YPRIM;
   std::map<std::pair<int, int>, std::vector<int>> cells;  // (slab, cell) -> particles
-  for (int i = 1; i <= S.NPART; ++i) {
-    const int s = static_cast<int>((S.Z(i) + S.ZOFF) * S.TWOHINV);
-    const int ix = static_cast<int>((S.X(i) + XO) * S.TWOHINV), iy = static_cast<int>((S.Y(i) + YO) * S.TWOHINV);
-    cells[{s, (iy - 1) * 100 + ix}].push_back(i);
-  }
+  for (int i = 1; i <= S.NPART; ++i) cells[slabAndCell(S, i)].push_back(i);
   Lists L(static_cast<std::size_t>(S.NPART) + 1);
   auto put = [&](int p, int q, int k) { L[static_cast<std::size_t>(p)].push_back({q, k}); };
   for (const auto& [key, own] : cells) {
@@ -159,31 +177,37 @@ class SearchCloud : public ::testing::TestWithParam<Cloud> {};
 TEST_P(SearchCloud, SortallFindsEveryPairOnceInSweepOrder) {
   auto S = test::gasSim(1.0f / 32.0f);  // dyadic h: the lattice distances are exact
   place(*S, GetParam(), 7);
-  SORTALL(*S);
-  const Lists got = listsOf(*S);
   const auto brute = bruteForce(*S);
-  for (int i = 1; i <= S->NPART; ++i) {
-    const auto& l = got[static_cast<std::size_t>(i)];
-    const std::set<Entry> asSet(l.begin(), l.end());
-    ASSERT_EQ(asSet.size(), l.size()) << "a neighbour listed twice for " << i;
-    ASSERT_EQ(asSet, brute[static_cast<std::size_t>(i)]) << "particle " << i;
-  }
-  EXPECT_EQ(got, sweepOrder(*S, true));
+  const Lists want = sweepOrder(*S, true);
+  onThreads([&] {
+    SORTALL(*S);
+    const Lists got = listsOf(*S);
+    for (int i = 1; i <= S->NPART; ++i) {
+      const auto& l = got[static_cast<std::size_t>(i)];
+      const std::set<Entry> asSet(l.begin(), l.end());
+      ASSERT_EQ(asSet.size(), l.size()) << "a neighbour listed twice for " << i;
+      ASSERT_EQ(asSet, brute[static_cast<std::size_t>(i)]) << "particle " << i;
+    }
+    EXPECT_EQ(got, want);
+  });
 }
 
 TEST_P(SearchCloud, SortGivesTheActiveParticlesTheirFullLists) {
   auto S = test::gasSim(1.0f / 32.0f);
   place(*S, GetParam(), 11);
   S->NACT = 3;
-  SORTALL(*S);
-  const Lists full = listsOf(*S);
-  SORT(*S);
-  const Lists part = listsOf(*S);
-  for (int i = 1; i <= S->NPART; ++i) {
-    if (S->LEVEL(i) <= S->NACT) ASSERT_EQ(part[static_cast<std::size_t>(i)], full[static_cast<std::size_t>(i)]) << i;
-    else ASSERT_EQ(S->NNB(i), 1) << i;
-  }
-  EXPECT_EQ(part, sweepOrder(*S, false));
+  const Lists want = sweepOrder(*S, false);
+  onThreads([&] {
+    SORTALL(*S);
+    const Lists full = listsOf(*S);
+    SORT(*S);
+    const Lists part = listsOf(*S);
+    for (int i = 1; i <= S->NPART; ++i) {
+      if (S->LEVEL(i) <= S->NACT) ASSERT_EQ(part[static_cast<std::size_t>(i)], full[static_cast<std::size_t>(i)]) << i;
+      else ASSERT_EQ(S->NNB(i), 1) << i;
+    }
+    EXPECT_EQ(part, want);
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -276,17 +300,59 @@ TEST(SearchCapacity, ThreeHundredInACellFitTheThreeHundredAndFirstStops) {
   expectRunError(*S, {"300", "smaller smoothing length", "fewer particles"});
 }
 
-TEST(SearchCapacity, SevenHundredFiftyEntriesFitTheNextStops) {
-  auto S = test::gasSim(H);
-  // Spread over the eight cells round a grid corner, all within 2h of each other.
+// n particles spread over the eight cells round the grid corner (2h, 2h, 0), all within 2h of
+// each other.
+void cluster(Sim& S, int n) {
   std::mt19937 gen(5);
   std::uniform_real_distribution<float> u(-0.55f * H, 0.55f * H);
-  for (int n = 0; n < MAXNB; ++n) test::addParticle(*S, 2 * H + u(gen), 2 * H + u(gen), u(gen));
+  for (int m = 0; m < n; ++m) test::addParticle(S, 2 * H + u(gen), 2 * H + u(gen), u(gen));
+}
+
+// The particle a sweep meets first: lowest slab, then cell, then index.
+int firstInSweep(const Sim& S) {
+  int first = 1;
+  for (int i = 2; i <= S.NPART; ++i)
+    if (std::pair{slabAndCell(S, i), i} < std::pair{slabAndCell(S, first), first}) first = i;
+  return first;
+}
+
+TEST(SearchCapacity, SevenHundredFiftyEntriesFitTheNextStops) {
+  auto S = test::gasSim(H);
+  cluster(*S, MAXNB);
   SORTALL(*S);
   for (int i = 1; i <= S->NPART; ++i) ASSERT_EQ(S->NNB(i), MAXNB);
   test::addParticle(*S, 2 * H, 2 * H, 0.0f);
-  expectRunError(*S, {"749 neighbours", "750 entries", "smaller smoothing length", "fewer particles"});
+  // Every list overflows; the sweep meets the first particle's first, with all of its 750
+  // neighbours after it.
+  const std::string first = "particle " + std::to_string(firstInSweep(*S)) + " has";
+  onThreads([&] { expectRunError(*S, {first, "749 neighbours", "750 entries", "smaller smoothing length", "fewer particles"}); });
 }
+
+// A full cell and an overflowing list in one search: the sweep puts a slab into the grid before
+// it pairs the slab below, so a full cell in the slab just above the list's particle comes first,
+// and one two slabs above comes after.
+struct FaultCase {
+  const char* name;
+  float zcell;  // height of the full cell's particles, in units of h (the list's particle is just below 0)
+  const char* first;
+};
+
+class SearchFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(SearchFaults, TheSweepOrderDecides) {
+  auto S = test::gasSim(H);
+  cluster(*S, MAXNB + 1);
+  std::mt19937 gen(9);
+  std::uniform_real_distribution<float> u(0.05f * H, 1.95f * H);
+  for (int n = 0; n <= MAXINCELL; ++n) test::addParticle(*S, 40 * H + u(gen), 40 * H + u(gen), GetParam().zcell * H + u(gen));
+  onThreads([&] { expectRunError(*S, {GetParam().first}); });
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SearchFaults,
+                         ::testing::Values(FaultCase{"full_cell_one_slab_up", 0.0f, "in one cell"},
+                                           FaultCase{"full_cell_two_slabs_up", 2.0f, "749 neighbours"},
+                                           FaultCase{"full_cell_below", -4.0f, "in one cell"}),
+                         [](const auto& tc) { return std::string(tc.param.name); });
 
 struct OutsideCase {
   const char* name;

@@ -371,7 +371,7 @@ TEST(RestartFile, AKilledRunLeavesAWholeRestartPoint) {
     }
     // Once the first restart point exists, kill the run a little later, in the middle of
     // whatever it is doing.
-    for (int k = 0; k < 3000 && !std::filesystem::exists("k_rs.vlm"); ++k)
+    for (int k = 0; k < 18000 && !std::filesystem::exists("k_rs.vlm"); ++k)  // up to 3 min on a busy machine
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     kill(pid, SIGKILL);
