@@ -3,6 +3,8 @@ tables as numpy arrays; its errors and progress."""
 
 import json
 import shutil
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -135,3 +137,22 @@ def test_progress_and_an_exception_that_stops_the_analysis(demo, capsys, monkeyp
     velmora.analyse("demo", window=1, progress=True)
     err = capsys.readouterr().err
     assert "light curve windows 100%" in err and "recording 100%" in err
+
+
+def test_analyse_releases_the_gil(tmp_path):
+    # A light curve of 1000 orbits: a superhump-like sine in noise.
+    n = 1000 * 200
+    t = np.arange(1, n + 1) / 200
+    lum = 1 + 0.05 * np.sin(2 * np.pi * 0.96 * t) + 0.1 * np.random.default_rng(1).standard_normal(n)
+    lines = "".join(f" {a:18.10E} {b:18.10E}\r\n" for a, b in zip(t, lum))
+    (tmp_path / "long_lc.vlm").write_text(f" {n}\r\n{lines}", newline="")
+    result = {}
+    worker = threading.Thread(target=lambda: result.update(a=velmora.analyse(tmp_path / "long", q=0.15)))
+    ticks = 0
+    worker.start()
+    while worker.is_alive():
+        ticks += 1  # Python code runs here only while the analysis has let go of the GIL
+        time.sleep(0.001)
+    worker.join()
+    assert result["a"]["superhump"]["detected"] and len(result["a"].windows) == 99
+    assert ticks > 10, ticks
