@@ -1,7 +1,6 @@
 // The analysis from Python: the derived constants of a pair of stars, the light-curve spectrum
 // with its peaks, and the measurements of a run's files, as velmora-cli system, lc and analyse
 // compute them.
-#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
