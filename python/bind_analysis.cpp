@@ -1,12 +1,16 @@
-// The analysis from Python: the derived constants of a pair of stars and the light-curve
-// spectrum with its peaks, as velmora-cli system and lc compute them.
+// The analysis from Python: the derived constants of a pair of stars, the light-curve spectrum
+// with its peaks, and the measurements of a run's files, as velmora-cli system, lc and analyse
+// compute them.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/lc_analysis.h"
+#include "analysis/run_analysis.h"
 #include "core/core.h"
 #include "core/geometry.h"
 #include "files/lightcurve.h"
+#include "io/file_error.h"
 #include "python/binding.h"
 #include "shell/lc_range_rules.h"
 
@@ -111,6 +115,153 @@ Spectrum spectrum(py::handle lcArg, const py::object& first, const py::object& l
   return s;
 }
 
+// Watches an analysis that runs with the GIL released: between growth windows and recorded
+// frames it takes the GIL back to let Python handle its signals (Ctrl-C) and to call the
+// progress callable with (stage, done, total). An exception from either stops the analysis by
+// unwinding it (Stopped), and is raised once the GIL is held again.
+class AnalysisWatch {
+ public:
+  struct Stopped {};
+
+  explicit AnalysisWatch(py::object progress) : progress_(std::move(progress)) {}
+  AnalysisWatch(const AnalysisWatch&) = delete;
+  AnalysisWatch& operator=(const AnalysisWatch&) = delete;
+  ~AnalysisWatch() {
+    Py_XDECREF(type_);
+    Py_XDECREF(value_);
+    Py_XDECREF(trace_);
+  }
+
+  void operator()(const AnalysisProgress& p) {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() < 0) stop();
+    if (progress_.is_none()) return;
+    PyObject* r = PyObject_CallFunction(progress_.ptr(), "sLL", p.stage.c_str(), p.done, p.total);
+    if (r == nullptr) stop();
+    Py_DECREF(r);
+  }
+
+  // With the GIL held: raises the exception that stopped the analysis, if one did.
+  void raisePending() {
+    if (type_ == nullptr) return;
+    PyErr_Restore(type_, value_, trace_);
+    type_ = value_ = trace_ = nullptr;
+    throw py::error_already_set();
+  }
+
+ private:
+  [[noreturn]] void stop() {
+    PyErr_Fetch(&type_, &value_, &trace_);
+    throw Stopped{};
+  }
+
+  py::object progress_;
+  PyObject* type_ = nullptr;
+  PyObject* value_ = nullptr;
+  PyObject* trace_ = nullptr;
+};
+
+// A whole number given to `option` (None: not given); anything else is a TypeError.
+std::optional<long long> wholeNumber(const py::object& value, const char* option) {
+  if (value.is_none()) return std::nullopt;
+  if (py::isinstance<py::bool_>(value) || !PyIndex_Check(value.ptr()))
+    throw py::type_error(std::string(option) + " takes a whole number (got " + py::repr(value).cast<std::string>() +
+                         ")");
+  return py::int_(value).cast<long long>();
+}
+
+// A real number given to `option` (None: not given).
+std::optional<double> realNumber(const py::object& value, const char* option) {
+  if (value.is_none()) return std::nullopt;
+  if (py::isinstance<py::bool_>(value) || !PyNumber_Check(value.ptr()))
+    throw py::type_error(std::string(option) + " takes a number (got " + py::repr(value).cast<std::string>() + ")");
+  return py::float_(value).cast<double>();
+}
+
+// The light-curve orbits of an analysis, checked as the spectrum's range is.
+void chooseAnalysisRange(const RunFiles& files, const std::optional<long long>& first,
+                         const std::optional<long long>& last, AnalysisOptions& opt) {
+  if (!first && !last) return;
+  if (!files.hasLightCurve)
+    raiseValueError("first and last choose orbits of " + files.lightCurve + ", which is missing");
+  LightCurve lc;
+  try {
+    lc = readLightCurve(files.lightCurve);
+  } catch (const LightCurveError& e) {
+    raiseFileError(e.what());
+  }
+  LCRangeRules rules(lc.samples());
+  if (!rules.plottable())
+    raiseValueError(files.lightCurve + " holds less than one orbit: first and last cannot be used");
+  chooseRange(rules, lc, first ? py::object(py::int_(*first)) : py::object(py::none()),
+              last ? py::object(py::int_(*last)) : py::object(py::none()));
+  opt.first = rules.LCFIRST;
+  opt.last = rules.LCLAST;
+}
+
+// The callable that receives (stage, done, total): the one given, a printer for True, or none.
+py::object analysisProgress(py::object progress) {
+  if (progress.is_none() || (py::isinstance<py::bool_>(progress) && !progress.cast<bool>())) return py::none();
+  if (py::isinstance<py::bool_>(progress)) return py::module_::import("velmora._progress").attr("StagePrinter")();
+  if (!PyCallable_Check(progress.ptr()))
+    throw py::type_error("progress takes True, False, None or a callable receiving (stage, done, total)");
+  return progress;
+}
+
+// The run's analysis as the JSON text velmora-cli analyse --json prints; the options and errors
+// as the command's, spelt for Python.
+std::string analyseRunJson(py::handle name, const py::object& firstArg, const py::object& lastArg,
+                           const py::object& windowArg, const py::object& qArg, const py::object& precFromArg,
+                           const py::object& precToArg, py::object progress) {
+  const std::string base = pathText(name);
+  const auto first = wholeNumber(firstArg, "first"), last = wholeNumber(lastArg, "last");
+  const long long window = wholeNumber(windowArg, "window").value_or(20);
+  const auto q = realNumber(qArg, "q"), precFrom = realNumber(precFromArg, "prec_from");
+  const auto precTo = realNumber(precToArg, "prec_to");
+  if (window < 1 || window > 1000000)
+    raiseValueError("window must be between 1 and 1000000 orbits (got " + std::to_string(window) + ")");
+  if (q && !(*q > 0.0 && *q <= 100.0))
+    raiseValueError("q must be greater than 0 and at most 100 (got " + std::to_string(*q) + ")");
+  const RunFiles files = findRunFiles(base);
+  if (!files.hasLightCurve && !files.hasRecording && !files.hasRestart) {
+    PyErr_SetString(PyExc_FileNotFoundError, ("no file of run " + files.base + ": none of " + files.lightCurve + ", " +
+                                              files.recording + " and " + files.restart + " exists")
+                                                 .c_str());
+    throw py::error_already_set();
+  }
+  AnalysisOptions opt;
+  opt.window = static_cast<I32>(window);
+  opt.q = q;
+  opt.precessionFrom = precFrom;
+  opt.precessionTo = precTo;
+  chooseAnalysisRange(files, first, last, opt);
+  const py::object callback = analysisProgress(std::move(progress));
+  AnalysisWatch watch(callback);
+  opt.progress = [&watch](const AnalysisProgress& p) { watch(p); };
+
+  std::string json, fileError, valueError;
+  {
+    py::gil_scoped_release release;
+    try {
+      json = analysisJson(analyseRun(base, opt));
+    } catch (const AnalysisWatch::Stopped&) {
+    } catch (const FileError& e) {
+      fileError = e.what();
+    } catch (const LightCurveError& e) {
+      fileError = e.what();
+    } catch (const AnalysisError& e) {
+      valueError = e.what();  // an option the files cannot take
+    } catch (const LightCurveAnalysisError& e) {
+      valueError = e.what();  // a light curve whose spectrum is undefined
+    }
+  }
+  if (!callback.is_none() && py::hasattr(callback, "close")) callback.attr("close")();
+  watch.raisePending();
+  if (!fileError.empty()) raiseFileError(fileError);
+  if (!valueError.empty()) raiseValueError(valueError);
+  return json;
+}
+
 }  // namespace
 
 void bindAnalysis(py::module_& m) {
@@ -152,6 +303,11 @@ void bindAnalysis(py::module_& m) {
         "The amplitude spectrum of orbits first..last (default: every whole orbit) of a light curve (a "
         "velmora.LightCurve or a path), its noise level and its peaks, as velmora-cli lc computes them; "
         "writes no file.");
+
+  m.def("_analyse_json", &analyseRunJson, py::arg("name"), py::kw_only(), py::arg("first") = py::none(),
+        py::arg("last") = py::none(), py::arg("window") = 20, py::arg("q") = py::none(),
+        py::arg("prec_from") = py::none(), py::arg("prec_to") = py::none(), py::arg("progress") = py::none(),
+        "The JSON text velmora-cli analyse --json prints for the run NAME (velmora.analyse reads it).");
 }
 
 }  // namespace velmora::python

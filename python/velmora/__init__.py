@@ -6,6 +6,8 @@ light-curve analysis, and figures with matplotlib (velmora.plot).
     sim.run(20, lc=1, record=20, frame_step=7, name="demo", progress=True)
     lc = velmora.read_lightcurve("demo_lc.vlm")
     s = velmora.spectrum(lc, first=10)
+    a = velmora.analyse("demo", first=5, window=10)    # velmora-cli analyse --json, as a dict
+    a["superhump"]["epsilon"], a.windows["amplitude"], a.frames["r50"]
 
 Files are read as velmora-cli reads them; a damaged file raises velmora.FileError (a
 ValueError) with the message velmora-cli info gives.
@@ -27,8 +29,10 @@ from velmora._velmora import (
     spectrum,
     system,
 )
+from velmora.analysis import Analysis, analyse
 
 __all__ = [
+    "Analysis",
     "FileError",
     "Frame",
     "LightCurve",
@@ -38,6 +42,7 @@ __all__ = [
     "Simulation",
     "Spectrum",
     "__version__",
+    "analyse",
     "plot",
     "read_lightcurve",
     "read_recording",

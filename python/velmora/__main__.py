@@ -12,15 +12,19 @@ def main(argv=None):
     commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
     rep = commands.add_parser(
         "report",
-        help="one page on a run: a recorded frame, the light curve and its spectrum",
+        help="one page on a run: a recorded frame, the light curve and its spectrum, the analysis",
         description="One page on the run NAME from its files in the current folder (NAME.vlm, NAME_lc.vlm, "
-        "NAME_rs.vlm): the last recorded frame by density and temperature, the light curve and its spectrum.",
+        "NAME_rs.vlm): the last recorded frame by density and temperature, the light curve and its spectrum, "
+        "and the run's analysis as velmora-cli analyse measures it (the superhump and its growth, the disk's "
+        "radii and m = 1 eccentricity), each where the files allow.",
     )
     rep.add_argument("name", metavar="NAME", help="the run's base name (a folder may precede it)")
     rep.add_argument("--out", required=True, help="the page to write: .pdf, .png, .svg")
     rep.add_argument("--frame", type=int, default=-1, help="recorded frame to show, from 0 (default: the last)")
     rep.add_argument("--first", type=int, help="first orbit of the light curve's range (default 1)")
     rep.add_argument("--last", type=int, help="last orbit of the range (default: the last whole orbit)")
+    rep.add_argument("--window", type=int, default=20, help="orbits of a growth window of the analysis (default 20)")
+    rep.add_argument("--quiet", action="store_true", help="no progress of the analysis")
     args = parser.parse_args(argv)
 
     import matplotlib
@@ -30,7 +34,15 @@ def main(argv=None):
     from velmora import report
 
     try:
-        report.report(args.name, args.out, frame=args.frame, first=args.first, last=args.last)
+        report.report(
+            args.name,
+            args.out,
+            frame=args.frame,
+            first=args.first,
+            last=args.last,
+            window=args.window,
+            progress=not args.quiet,
+        )
     except (OSError, velmora.FileError) as e:
         print(f"velmora report: {e}", file=sys.stderr)
         return 1

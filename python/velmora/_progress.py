@@ -1,4 +1,5 @@
-"""The progress line of Simulation.run(progress=True), written to standard error."""
+"""The progress lines of Simulation.run(progress=True) and velmora.analyse(progress=True),
+written to standard error."""
 
 import sys
 import time
@@ -11,19 +12,34 @@ def _clock(seconds):
     return f"{t // 60}:{t % 60:02d}"
 
 
-class Printer:
-    """Called between phases with (orbit, phase). On a terminal a bar redrawn every 0.1 s;
-    elsewhere (a log, a notebook) one line per completed orbit."""
+class _Lines:
+    """Progress on a stream: a bar redrawn in place on a terminal, whole lines elsewhere (a log,
+    a notebook)."""
 
-    def __init__(self, sim, first_orbit, last_orbit, stream=None):
-        self.sim = sim
-        self.first = first_orbit
-        self.last = last_orbit
+    def __init__(self, stream=None):
         self.stream = stream if stream is not None else sys.stderr
         self.bar = bool(getattr(self.stream, "isatty", lambda: False)())
         self.start = time.monotonic()
         self.drawn = 0.0
         self.shown = False
+
+    def close(self):
+        """Ends the bar's line."""
+        if self.shown:
+            self.stream.write("\n")
+            self.stream.flush()
+            self.shown = False
+
+
+class Printer(_Lines):
+    """Called between phases with (orbit, phase). On a terminal a bar redrawn every 0.1 s;
+    elsewhere one line per completed orbit."""
+
+    def __init__(self, sim, first_orbit, last_orbit, stream=None):
+        super().__init__(stream)
+        self.sim = sim
+        self.first = first_orbit
+        self.last = last_orbit
 
     def __call__(self, orbit, phase):
         elapsed = time.monotonic() - self.start
@@ -44,8 +60,37 @@ class Printer:
             self.stream.write(f"orbit {orbit}/{self.last}  particles {self.sim.npart}  elapsed {_clock(elapsed)}\n")
         self.stream.flush()
 
-    def close(self):
-        if self.shown:
-            self.stream.write("\n")
-            self.stream.flush()
-            self.shown = False
+
+class StagePrinter(_Lines):
+    """Called with (stage, done, total) by a long analysis, as velmora-cli analyse shows it: on a
+    terminal a bar redrawn every 0.1 s, elsewhere a line at every tenth of a stage."""
+
+    def __init__(self, stream=None):
+        super().__init__(stream)
+        self.stage = None
+        self.tenth = -1
+
+    def __call__(self, stage, done, total):
+        if total <= 0:
+            return
+        if stage != self.stage:
+            self.close()
+            self.stage, self.tenth, self.drawn = stage, -1, 0.0
+        frac = min(done / total, 1.0)
+        now = time.monotonic()
+        if self.bar:
+            if frac < 1.0 and now - self.drawn < 0.1:
+                return
+            self.drawn = now
+            filled = min(24, int(frac * 24 + 1e-9))
+            self.stream.write(
+                f"\r[{'#' * filled}{'.' * (24 - filled)}] {100 * frac:5.1f}%  {stage}  {now - self.start:.1f} s "
+            )
+            self.shown = True
+        else:
+            tenth = int(frac * 10 + 1e-9)
+            if tenth == self.tenth:
+                return
+            self.tenth = tenth
+            self.stream.write(f"{stage} {10 * tenth:3d}%  elapsed {now - self.start:.1f} s\n")
+        self.stream.flush()

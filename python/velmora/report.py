@@ -23,11 +23,13 @@ class RunFiles:
     frame: object = None  # the recorded frame the page shows
     first: object = None  # the light-curve range (None: every whole orbit)
     last: object = None
+    window: int = 20  # orbits of a growth window of the analysis
+    progress: object = None  # of the analysis: True, a callable or None
     cache: dict = field(default_factory=dict)
 
     @classmethod
-    def find(cls, name, frame=-1, first=None, last=None):
-        run = cls(os.fspath(name), first=first, last=last)
+    def find(cls, name, frame=-1, first=None, last=None, window=20, progress=None):
+        run = cls(os.fspath(name), first=first, last=last, window=window, progress=progress)
         paths = run.paths()
         if os.path.exists(paths["recording"]):
             run.recording = velmora.read_recording(paths["recording"])
@@ -57,6 +59,22 @@ class RunFiles:
     def analysable(self):
         return self.lightcurve is not None and self.lightcurve.orbits >= 1
 
+    def analysis(self):
+        """The run's velmora.analyse, over the page's light-curve range."""
+        if "analysis" not in self.cache:
+            chosen = {"first": self.first, "last": self.last} if self.analysable() else {}
+            self.cache["analysis"] = velmora.analyse(self.name, window=self.window, progress=self.progress, **chosen)
+        return self.cache["analysis"]
+
+    def superhumps(self):
+        return self.analysable() and len(self.analysis().spectrum) > 0
+
+    def grows(self):
+        return self.analysable() and len(self.analysis().windows) > 0
+
+    def disk(self):
+        return self.recording is not None and len(self.analysis().frames) > 0
+
 
 @dataclass
 class Panel:
@@ -85,6 +103,10 @@ PANELS = [
     ),
     Panel("light curve", lambda run: run.analysable(), lambda run, ax: plot.lightcurve(run.lightcurve, run.first, run.last, ax)),
     Panel("spectrum", lambda run: run.analysable(), lambda run, ax: plot.spectrum(run.spectrum(), ax)),
+    Panel("superhump", RunFiles.superhumps, lambda run, ax: plot.superhump(run.analysis(), ax)),
+    Panel("growth", RunFiles.grows, lambda run, ax: plot.growth(run.analysis(), ax)),
+    Panel("disk radii", RunFiles.disk, lambda run, ax: plot.radii(run.analysis(), ax)),
+    Panel("eccentricity", RunFiles.disk, lambda run, ax: plot.eccentricity(run.analysis(), ax)),
 ]
 
 
@@ -108,16 +130,38 @@ def heading(run):
         parts.append(f"peaks (cycles/orbit): {peaks}")
     if parts:
         lines.append("   ".join(parts))
+    if run.analysable() or run.recording is not None:
+        lines.append(_measured(run.analysis()))
     return "\n".join(lines)
 
 
-def report(name, out, frame=-1, first=None, last=None):
+def _measured(a):
+    """A line of the analysis's main numbers."""
+    parts = []
+    s, g, d = a.get("superhump"), a.get("growth"), a.get("disk")
+    if s is not None:
+        if s["detected"]:
+            parts.append(f"superhump eps {s['epsilon']:.5f} +- {s['epsilon_error']:.5f}")
+        else:
+            parts.append("no superhump")
+    if g is not None and g["onset_orbit"] is not None:
+        parts.append(f"onset orbit {g['onset_orbit']}")
+    if d is not None and d["precession"]["measured"]:
+        p = d["precession"]
+        parts.append(f"precession eps {p['epsilon']:.5f} +- {p['epsilon_error']:.5f}")
+    if a.get("reference") is not None:
+        parts.append(f"q {a['q']:.3f}: relation's eps {a['reference']['epsilon_relation']:.4f}")
+    return "   ".join(parts)
+
+
+def report(name, out, frame=-1, first=None, last=None, window=20, progress=None):
     """Writes the page of the run NAME to `out` (.pdf, .png or any format matplotlib writes)
-    and returns the figure. Raises FileNotFoundError when the run has no file, and
-    velmora.FileError for a damaged one."""
+    and returns the figure. `window` is the analysis's growth window in orbits, `progress` that
+    of velmora.analyse (True: on standard error). Raises FileNotFoundError when the run has no
+    file, and velmora.FileError for a damaged one."""
     import matplotlib.pyplot as plt
 
-    run = RunFiles.find(name, frame, first, last)
+    run = RunFiles.find(name, frame, first, last, window, progress)
     if not run.found():
         looked = ", ".join(run.paths().values())
         raise FileNotFoundError(f"no file of the run {run.name}: looked for {looked}")
@@ -128,7 +172,7 @@ def report(name, out, frame=-1, first=None, last=None):
     if not panels:
         fig.text(0.5, 0.5, "the run's files hold nothing to draw yet", ha="center")
     for k, panel in enumerate(panels):
-        ax = fig.add_subplot(rows, 2, k + 1)
+        ax = fig.add_subplot(rows, 2, k + 1, label=panel.title)
         panel.draw(run, ax)
     fig.savefig(os.fspath(out), dpi=120)
     return fig

@@ -68,3 +68,49 @@ def test_figures_draw_the_frame_and_the_spectrum(cli_run):
     fig = plot.lightcurve_and_spectrum(cli_run / "demo_lc.vlm", 2, 3)
     assert len(fig.axes) == 2 and fig.axes[0].get_xlim() == (1.0, 3.0)
     plt.close("all")
+
+
+def inked(image):
+    """The share of a picture's pixels that are not white."""
+    return (image[:, :, :3] < 0.9).any(axis=2).mean()
+
+
+def test_report_shows_the_analysis_where_the_files_allow(cli_run, tmp_path):
+    from velmora import report as page
+
+    for f in ("demo.vlm", "demo_lc.vlm", "demo_rs.vlm"):
+        shutil.copy(cli_run / f, tmp_path)
+    fig = page.report(tmp_path / "demo", tmp_path / "report.png", window=1)
+    panels = [ax.get_label() for ax in fig.axes if ax.get_label()]
+    assert panels == [p.title for p in page.PANELS if p.title != "particles"]
+    heading = page.heading(page.RunFiles.find(tmp_path / "demo", window=1))
+    assert "superhump" in heading and "relation's eps 0.0335" in heading
+    image = matplotlib.image.imread(tmp_path / "report.png")
+    h = image.shape[0]
+    rows = [image[k * h // 5 : (k + 1) * h // 5] for k in range(1, 5)]
+    assert all(inked(row) > 0.01 for row in rows), [inked(row) for row in rows]
+    plt.close("all")
+
+    # With the light curve alone: no disk panels; with windows longer than the run, no growth.
+    (tmp_path / "demo.vlm").unlink()
+    (tmp_path / "demo_rs.vlm").unlink()
+    fig = page.report(tmp_path / "demo", tmp_path / "lc.png")
+    assert [ax.get_label() for ax in fig.axes if ax.get_label()] == ["light curve", "spectrum", "superhump"]
+    plt.close("all")
+
+
+def test_analysis_figures_draw_what_the_analysis_holds(cli_run, tmp_path):
+    a = velmora.analyse(cli_run / "demo", window=1)
+    fig = plot.analysis(a)
+    spectrum_ax, growth_ax, radii_ax, m1_ax = fig.axes[:4]
+    assert len(spectrum_ax.lines[0].get_xdata()) == np.count_nonzero(
+        (a.spectrum["frequency"] >= 0.75) & (a.spectrum["frequency"] <= 1.25)
+    )
+    assert {line.get_label() for line in radii_ax.lines} >= {"r10", "r50", "r90"}
+    assert np.array_equal(m1_ax.lines[0].get_ydata(), a.frames["m1"])
+    assert growth_ax.right_ax in fig.axes
+    # A figure the files cannot give says so.
+    shutil.copy(cli_run / "demo_lc.vlm", tmp_path)
+    ax = plot.radii(velmora.analyse(tmp_path / "demo"))
+    assert [t.get_text() for t in ax.texts] == ["no recording"]
+    plt.close("all")
