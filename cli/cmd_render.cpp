@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "analysis/run_analysis.h"
+#include "cli/progress_meter.h"
 #include "cli/recorded_frame.h"
 #include "cli/registry.h"
 #include "display/gl/headless_surface.h"
@@ -203,6 +205,74 @@ int runRecording(const Options& o) {
   });
 }
 
+// ---- render analysis: the analysis picture of a run ----
+
+struct AnalysisViewOptions {
+  Size size;
+  std::string name, out;
+  I32 first = 0, last = 0, window = 20;
+  double q = 0;
+  CLI::Option* qOpt = nullptr;
+  bool quiet = false;
+};
+
+CLI::App* addAnalysisView(CLI::App* render, AnalysisViewOptions& o) {
+  CLI::App* app = render->add_subcommand(
+      "analysis", "The analysis of a run (as `analyse` measures it): the spectrum around one cycle per orbit with "
+                  "the superhump, its growth, the disk's radii and m = 1 amplitude against time");
+  app->add_option("NAME", o.name, "The run's base name or path prefix (NAME_lc.vlm, NAME.vlm, NAME_rs.vlm)")
+      ->required();
+  app->add_option("--first", o.first, "First light-curve orbit of the range (default 1)");
+  app->add_option("--last", o.last, "Last light-curve orbit of the range (default the last whole one)");
+  app->add_option("--window", o.window, "Orbits of a growth window (default 20)");
+  o.qOpt = app->add_option("--q", o.q, "Mass ratio when neither the restart file nor the recording gives it");
+  app->add_flag("--quiet", o.quiet, "No progress output");
+  addSize(app, o.size);
+  app->add_option("--out", o.out, "PNG file to write")->required();
+  return app;
+}
+
+int runAnalysisView(const AnalysisViewOptions& o) {
+  const std::string cmd = "render analysis";
+  if (!sizeOk(cmd, o.size)) return EXIT_USAGE;
+  if (!inRange(cmd, "--window", o.window, 1, 1000000, 0)) return EXIT_USAGE;
+  if (o.qOpt->count() && !inRange(cmd, "--q", o.q, 1e-6, 100, 2)) return EXIT_USAGE;
+  const RunFiles files = findRunFiles(o.name);
+  if (!files.hasLightCurve && !files.hasRecording && !files.hasRestart) {
+    std::fprintf(stderr, "velmora-cli %s: no file of run %s: none of %s, %s and %s exists\n", cmd.c_str(),
+                 files.base.c_str(), files.lightCurve.c_str(), files.recording.c_str(), files.restart.c_str());
+    return EXIT_FAILED;
+  }
+  AnalysisOptions opt;
+  opt.window = o.window;
+  if (o.qOpt->count()) opt.q = o.q;
+  RunAnalysis a;
+  ProgressMeter progress(o.quiet);
+  opt.progress = [&progress](const AnalysisProgress& p) { progress.update(p.stage, p.done, p.total); };
+  try {
+    if (files.hasLightCurve && (o.first != 0 || o.last != 0)) {
+      const I32 orbits = readLightCurve(files.lightCurve).orbits();
+      const I32 first = o.first == 0 ? 1 : o.first, last = o.last == 0 ? orbits : o.last;
+      if (!inRange(cmd, "--first", first, 1, orbits, 0) || !inRange(cmd, "--last", last, first, orbits, 0))
+        return EXIT_USAGE;
+      opt.first = first;
+      opt.last = last;
+    }
+    a = analyseRun(o.name, opt);
+  } catch (const std::exception& e) {
+    progress.end();
+    std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), e.what());
+    return EXIT_FAILED;
+  }
+  progress.end();
+  for (const std::string& n : a.notes) std::fprintf(stderr, "velmora-cli %s: note: %s\n", cmd.c_str(), n.c_str());
+  const std::string title = std::filesystem::path(a.files.base).filename().string();
+  return drawAndSave(cmd, o.size, o.out, [&](View& v) {
+    v.drawAnalysis(a, title);
+    return Drawn{};
+  });
+}
+
 Command add(CLI::App& parent) {
   auto o = std::make_shared<Options>();
   CLI::App* app = parent.add_subcommand(kCmd, "Draw a view of the program into a PNG file, without a window");
@@ -210,7 +280,10 @@ Command add(CLI::App& parent) {
   CLI::App* recording = addRecording(app, *o);
   CLI::App* lc = addLightCurve(app, *o);
   CLI::App* title = addTitle(app, *o);
-  auto run = [o, recording, title, lc]() -> int {
+  auto ao = std::make_shared<AnalysisViewOptions>();
+  CLI::App* analysis = addAnalysisView(app, *ao);
+  auto run = [o, recording, title, lc, ao, analysis]() -> int {
+    if (analysis->parsed()) return runAnalysisView(*ao);
     if (recording->parsed()) return runRecording(*o);
     if (title->parsed()) return runTitle(*o);
     if (lc->parsed()) return runLightCurve(*o);

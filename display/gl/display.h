@@ -104,6 +104,12 @@ struct PlotResult {
 // as they were); a text file that cannot be written is reported with the plot drawn.
 PlotResult SHOWLC(Display& D, const std::string& file, I32 first, I32 last);
 
+struct RunAnalysis;
+// The analysis picture of a run (analysis/run_analysis.h): the spectrum around one cycle per
+// orbit with the superhump, its growth per window, the disk's radii and m = 1 amplitude against
+// time; a panel whose file is missing says so.
+void drawAnalysis(Display& D, const RunAnalysis& a, const std::string& title);
+
 // Shared drawing steps of the views.
 namespace draw {
 // glCallLists of the caption's characters up to its last non-blank, at a raster position.

@@ -34,6 +34,8 @@ void View::show2(const PlaybackFrame& frame, const PlaybackInfo& info, I32 XANGL
 
 PlotResult View::showLC(const std::string& file, I32 first, I32 last) { return SHOWLC(D_, file, first, last); }
 
+void View::drawAnalysis(const RunAnalysis& a, const std::string& title) { velmora::drawAnalysis(D_, a, title); }
+
 void View::drawScene() { DRAWSCENE(D_, startFile_); }
 
 }  // namespace velmora

@@ -82,6 +82,9 @@ class View {
   // says why (show it to the user); nothing is then overwritten. Every repaint calls it again.
   PlotResult showLC(const std::string& file, I32 first, I32 last);
 
+  // The analysis picture of a run (see drawAnalysis in display/gl/display.h), titled `title`.
+  void drawAnalysis(const RunAnalysis& a, const std::string& title);
+
   // The drawing state, for the routines' tests.
   Display& display() { return D_; }
 

@@ -36,6 +36,27 @@ TEST(RenderCli, TitleAndLightCurve) {
   EXPECT_EQ(test::slurp("again.png"), test::slurp("lc.png"));
 }
 
+TEST(RenderCli, AnalysisOfARun) {
+  test::TempDir dir;
+  auto r = test::runCli("run --orbits 2 --particles 300 --record 1 --frame-step 7 --lc 1 --restart-every 1 --name an --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = test::runCli("render analysis an --window 1 --width 500 --height 560 --out an.png");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(pngSize("an.png"), std::make_pair(500u, 560u));
+  // A missing file leaves its panels empty, with a note; no file at all is an error.
+  std::filesystem::remove("an.vlm");
+  r = test::runCli("render analysis an --quiet --out part.png");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("an.vlm is missing"), std::string::npos) << r.err;
+  EXPECT_NE(test::slurp("part.png"), test::slurp("an.png"));
+  r = test::runCli("render analysis none --out none.png");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_FALSE(std::filesystem::exists("none.png"));
+  r = test::runCli("render analysis an --first 3 --out bad.png");
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_FALSE(std::filesystem::exists("bad.png"));
+}
+
 TEST(RenderCli, RecordingFrame) {
   test::TempDir dir;
   auto r = test::runCli("run --orbits 1 --particles 300 --inj 5 --record 1 --frame-step 2 --name rec --quiet");

@@ -1,0 +1,187 @@
+// The superhump search on synthetic light curves with known answers: a modulation below the
+// orbital frequency with its harmonic, an orbital signal and white noise; pure noise; an
+// orbital signal alone, whose side lobes fall in the band; the onset of a growing superhump.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <random>
+
+#include "analysis/binary_reference.h"
+#include "analysis/superhump.h"
+
+namespace velmora {
+namespace {
+
+constexpr double PI2 = 2.0 * std::numbers::pi;
+
+// A light curve of `orbits` orbits at 200 samples per orbit: level 10 times (1 + shape(t) +
+// noise), t in orbits.
+LightCurve synthetic(int orbits, double noise, unsigned seed, const std::function<double(double)>& shape) {
+  std::mt19937 gen(seed);
+  std::normal_distribution<double> normal(0.0, noise);
+  LightCurve lc;
+  lc.file = "synthetic_lc.vlm";
+  const int n = 200 * orbits;
+  lc.announced = n;
+  for (int i = 1; i <= n; ++i) {
+    const double t = i / 200.0;
+    lc.T.push_back(static_cast<float>(t));
+    lc.L.push_back(static_cast<float>(10.0 * (1.0 + shape(t) + normal(gen))));
+  }
+  return lc;
+}
+
+// A superhump of period excess eps (semi-amplitude 2 %, a first harmonic of 0.8 %) beside an
+// orbital signal of 1 %.
+std::function<double(double)> superhumpShape(double eps) {
+  const double f = 1.0 / (1.0 + eps);
+  return [f](double t) {
+    return 0.02 * std::sin(PI2 * f * t + 0.7) + 0.008 * std::sin(PI2 * 2 * f * t + 0.2) + 0.01 * std::sin(PI2 * t);
+  };
+}
+
+TEST(Superhump, EpsilonIsRecoveredWithinItsStatedUncertainty) {
+  const double eps = 0.034, noise = 0.1;
+  int withinOne = 0, trials = 20;
+  for (int seed = 1; seed <= trials; ++seed) {
+    const LightCurve lc = synthetic(100, noise, static_cast<unsigned>(seed), superhumpShape(eps));
+    const SuperhumpResult r = findSuperhump(lc, 1, 100);
+    ASSERT_TRUE(r.detected) << "seed " << seed;
+    ASSERT_TRUE(r.fitConverged);
+    // The frequency is refined well below the bin spacing; the error is the white-noise one.
+    const double expected = std::sqrt(6.0 / 20000.0) * noise / (std::numbers::pi * 0.02 * 100.0);
+    EXPECT_NEAR(r.frequencyError, expected, 0.3 * expected) << "seed " << seed;
+    EXPECT_LT(std::fabs(r.epsilon - eps), 4.0 * r.epsilonError) << "seed " << seed;
+    withinOne += std::fabs(r.epsilon - eps) <= r.epsilonError;
+    EXPECT_NEAR(r.amplitude, 0.02, 0.003);
+    EXPECT_GT(r.significance, 5.0);
+    EXPECT_NEAR(r.period, 1.0 + r.epsilon, 1e-12);
+    ASSERT_EQ(r.harmonics.size(), 2u);
+    EXPECT_TRUE(r.harmonics[0].found) << "seed " << seed;
+    EXPECT_NEAR(r.harmonics[0].ratio, 2.0, 4.0 * r.harmonics[0].frequencyError / r.frequency + 1e-4);
+    EXPECT_NEAR(r.harmonics[0].amplitude, 0.008, 0.003);
+    EXPECT_FALSE(r.harmonics[1].found) << "seed " << seed;  // no 3f in the signal
+  }
+  // About 68 % of the trials fall within one standard error (binomial spread over 20 trials).
+  EXPECT_GE(withinOne, 8);
+  EXPECT_LE(withinOne, 19);
+}
+
+struct NoiseCase {
+  const char* name;
+  double orbital;  // semi-amplitude of an orbital signal at exactly 1 cycle per orbit
+  double noise;
+};
+
+class NothingFound : public ::testing::TestWithParam<NoiseCase> {};
+
+TEST_P(NothingFound, InNoiseAndBesideAnOrbitalSignal) {
+  // The 5-sigma rule leaves about one noise light curve in several hundred with a bin in the
+  // band above it (the amplitudes of noise follow a Rayleigh distribution); at most 2 of 100.
+  const NoiseCase c = GetParam();
+  int found = 0;
+  for (unsigned seed = 1; seed <= 100; ++seed) {
+    const LightCurve lc = synthetic(100, c.noise, seed, [&c](double t) {
+      return c.orbital * (std::sin(PI2 * t) + 0.5 * std::sin(2 * PI2 * t + 1.0));
+    });
+    const SuperhumpResult r = findSuperhump(lc, 1, 100);
+    found += r.detected;
+    EXPECT_GE(r.bandMaxFrequency, SUPERHUMP_BAND_LOW);
+    EXPECT_LE(r.bandMaxFrequency, SUPERHUMP_BAND_HIGH);
+    EXPECT_GT(r.upperLimit, 0.0);
+    EXPECT_EQ(r.detected, r.significance >= 5.0) << "seed " << seed;
+  }
+  EXPECT_LE(found, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Superhump, NothingFound,
+                         ::testing::Values(NoiseCase{"white_noise", 0.0, 0.05},
+                                           // The orbital peak's side lobes at 0.986, 0.975, ... stand far
+                                           // above 5 sigma but are not a superhump.
+                                           NoiseCase{"orbital_signal", 0.05, 0.01}),
+                         [](const auto& tc) { return std::string(tc.param.name); });
+
+TEST(Superhump, UpperLimitBoundsAnUndetectedModulation) {
+  // A superhump of 0.1 % in noise of 10 % per sample is far below 5 sigma; the upper limit
+  // is the band's largest amplitude, at least the hidden one.
+  const LightCurve lc = synthetic(50, 0.1, 7, [](double t) { return 0.001 * std::sin(PI2 * t / 1.03); });
+  const SuperhumpResult r = findSuperhump(lc, 1, 50);
+  EXPECT_FALSE(r.detected);
+  EXPECT_GT(r.upperLimit, 0.001);
+  EXPECT_LT(r.bandMaxSignificance, 5.0);
+}
+
+TEST(Superhump, OnsetIsTheFirstWindowFromWhichItStaysSignificant) {
+  // Noise only up to orbit 40, then a superhump whose amplitude grows to 3 % by orbit 60.
+  const LightCurve lc = synthetic(120, 0.03, 3, [](double t) {
+    const double grow = std::clamp((t - 40.0) / 20.0, 0.0, 1.0);
+    return 0.03 * grow * std::sin(PI2 * t / 1.05);
+  });
+  std::vector<std::pair<long long, long long>> calls;
+  const SuperhumpGrowth g =
+      superhumpGrowth(lc, 1, 120, 20, [&calls](long long d, long long t) { calls.emplace_back(d, t); });
+  EXPECT_EQ(g.window, 20);
+  EXPECT_EQ(g.step, 10);
+  ASSERT_EQ(g.windows.size(), 11u);  // 1-20, 11-30, ..., 101-120
+  EXPECT_EQ(g.windows.back().first, 101);
+  EXPECT_EQ(g.windows.back().last, 120);
+  ASSERT_EQ(calls.size(), 11u);
+  EXPECT_EQ(calls.back(), std::make_pair(11LL, 11LL));
+  EXPECT_FALSE(g.windows[0].detected);
+  EXPECT_TRUE(std::isnan(g.windows[0].epsilon));
+  EXPECT_GT(g.windows[0].upperLimit, 0.0);
+  ASSERT_GE(g.onsetIndex, 3);  // not before orbit 31: the windows up to orbit 40 are noise
+  ASSERT_LE(g.onsetIndex, 5);  // window 51-70 holds a strong superhump
+  EXPECT_EQ(g.onsetOrbit, g.windows[static_cast<std::size_t>(g.onsetIndex)].first);
+  EXPECT_NEAR(g.onsetTime, g.onsetOrbit - 1, 1e-4);
+  for (std::size_t i = static_cast<std::size_t>(g.onsetIndex); i < g.windows.size(); ++i) {
+    EXPECT_TRUE(g.windows[i].detected);
+    // Once the amplitude has stopped growing (from orbit 60), eps within its uncertainty.
+    if (g.windows[i].first >= 61) {
+      EXPECT_NEAR(g.windows[i].epsilon, 0.05, 3.0 * g.windows[i].epsilonError);
+    }
+  }
+  EXPECT_NEAR(g.windows.back().amplitude, 0.03, 0.004);
+  EXPECT_EQ(g.windowsAfterOnset, 11 - g.onsetIndex);
+  EXPECT_NEAR(g.epsilonMean, 0.05, 3.0 * g.epsilonMeanError + 2e-3);
+  EXPECT_GT(g.epsilonMeanError, 0.0);
+}
+
+TEST(Superhump, SineFitRefinesBetweenBins) {
+  // A noiseless sine between two bins: the fit finds it to rounding.
+  std::vector<double> t, y;
+  for (int i = 0; i < 4000; ++i) {
+    t.push_back(i / 200.0);
+    y.push_back(0.3 + 0.05 * std::cos(PI2 * 0.9617 * t.back() - 1.1));
+  }
+  const SineFit f = fitSine(t, y, 0.96, 0.02);
+  ASSERT_TRUE(f.converged);
+  EXPECT_NEAR(f.frequency, 0.9617, 1e-9);
+  EXPECT_NEAR(f.amplitude, 0.05, 1e-9);
+  EXPECT_NEAR(f.offset, 0.3, 1e-9);
+  EXPECT_NEAR(f.phase, 1.1, 1e-6);
+}
+
+TEST(BinaryReference, RadiiAndTheObservedRelation) {
+  const BinaryReference r = binaryReference(0.5);
+  EXPECT_NEAR(r.XL1, 0.237418, 2e-6);  // L1 of M1 1.0, M2 0.5, as SETSYS finds it
+  EXPECT_NEAR(r.r31, std::pow(3.0, -2.0 / 3.0) * std::pow(1.5, -1.0 / 3.0), 1e-12);
+  EXPECT_NEAR(r.rCirc, 1.5 * std::pow(r.l1Distance, 4), 1e-12);
+  EXPECT_NEAR(r.rocheLobe, eggletonRadius(2.0), 1e-12);
+  EXPECT_NEAR(eggletonRadius(1.0), 0.3789, 1e-4);  // equal masses
+  EXPECT_NEAR(binaryReference(0.15).epsilonRelation, 0.18 * 0.15 + 0.29 * 0.0225, 1e-15);
+  for (double q : {0.05, 0.15, 0.35, 1.0}) EXPECT_NEAR(qFromRelation(epsilonFromRelation(q)), q, 1e-12);
+  EXPECT_TRUE(std::isnan(qFromRelation(-0.01)));
+  // The lobe: the primary's surroundings are inside, L1's far side and the secondary are not.
+  EXPECT_TRUE(r.insidePrimaryLobe(-r.MU2 + 0.2, 0.1, 0.01));
+  EXPECT_TRUE(r.insidePrimaryLobe(r.XL1 - 1e-3, 0.0, 0.0));
+  EXPECT_FALSE(r.insidePrimaryLobe(r.XL1 + 1e-3, 0.0, 0.0));
+  EXPECT_FALSE(r.insidePrimaryLobe(r.MU1, 0.05, 0.0));
+  EXPECT_FALSE(r.insidePrimaryLobe(-r.MU2, 0.5, 0.0));  // beyond the lobe's side
+  EXPECT_THROW(binaryReference(0.0), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace velmora

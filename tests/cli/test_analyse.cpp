@@ -1,0 +1,270 @@
+// velmora-cli analyse on the README's demo run: the report, the JSON object and its keys, the
+// CSV tables, missing and damaged files, the range and option checks.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <variant>
+#include <vector>
+
+#include "tests/support/cli_support.h"
+#include "tests/support/support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A JSON value read by a small strict parser: enough to check the object `--json` prints.
+struct Json {
+  std::variant<std::nullptr_t, bool, double, std::string, std::vector<Json>, std::map<std::string, Json>> v;
+  bool isNull() const { return std::holds_alternative<std::nullptr_t>(v); }
+  const Json& operator[](const std::string& k) const { return std::get<std::map<std::string, Json>>(v).at(k); }
+  const std::vector<Json>& array() const { return std::get<std::vector<Json>>(v); }
+  double number() const { return std::get<double>(v); }
+  const std::map<std::string, Json>& object() const { return std::get<std::map<std::string, Json>>(v); }
+};
+
+class JsonParser {
+ public:
+  explicit JsonParser(const std::string& s) : s_(s) {}
+  Json document() {
+    Json j = value();
+    ws();
+    if (i_ != s_.size()) throw std::runtime_error("text after the value at " + std::to_string(i_));
+    return j;
+  }
+
+ private:
+  void ws() {
+    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+  }
+  void expect(char c) {
+    ws();
+    if (i_ >= s_.size() || s_[i_] != c) throw std::runtime_error(std::string("expected ") + c + " at " + std::to_string(i_));
+    ++i_;
+  }
+  bool word(const char* w) {
+    const std::string t(w);
+    if (s_.compare(i_, t.size(), t) != 0) return false;
+    i_ += t.size();
+    return true;
+  }
+  std::string string() {
+    expect('"');
+    std::string out;
+    while (i_ < s_.size() && s_[i_] != '"') {
+      if (s_[i_] == '\\') ++i_;
+      out += s_[i_++];
+    }
+    expect('"');
+    return out;
+  }
+  Json value() {
+    ws();
+    if (i_ >= s_.size()) throw std::runtime_error("unexpected end");
+    const char c = s_[i_];
+    if (c == '{') {
+      ++i_;
+      std::map<std::string, Json> m;
+      ws();
+      if (s_[i_] == '}') return ++i_, Json{m};
+      for (;;) {
+        const std::string k = string();
+        expect(':');
+        if (!m.emplace(k, value()).second) throw std::runtime_error("duplicate key " + k);
+        ws();
+        if (s_[i_] == '}') return ++i_, Json{m};
+        expect(',');
+      }
+    }
+    if (c == '[') {
+      ++i_;
+      std::vector<Json> a;
+      ws();
+      if (s_[i_] == ']') return ++i_, Json{a};
+      for (;;) {
+        a.push_back(value());
+        ws();
+        if (s_[i_] == ']') return ++i_, Json{a};
+        expect(',');
+      }
+    }
+    if (c == '"') return Json{string()};
+    if (word("null")) return Json{nullptr};
+    if (word("true")) return Json{true};
+    if (word("false")) return Json{false};
+    std::size_t used = 0;
+    const double d = std::stod(s_.substr(i_, 40), &used);
+    i_ += used;
+    return Json{d};
+  }
+  const std::string& s_;
+  std::size_t i_ = 0;
+};
+
+// The README's demo run, made once for every test of this file.
+class AnalyseCli : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<test::TempDir>();
+    const auto r = test::runCli(
+        "run --orbits 3 --particles 400 --record 1 --frame-step 7 --lc 1 --restart-every 1 --name demo --quiet");
+    ASSERT_EQ(r.code, 0) << r.err;
+  }
+  static void TearDownTestSuite() { dir_.reset(); }
+  static std::unique_ptr<test::TempDir> dir_;
+};
+std::unique_ptr<test::TempDir> AnalyseCli::dir_;
+
+TEST_F(AnalyseCli, ReportOfTheDemoRun) {
+  const auto r = test::runCli("analyse demo");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* line : {"Run demo: demo_lc.vlm demo.vlm demo_rs.vlm", "Mass ratio q 0.1500 (from the restart file's masses)",
+                           "3:1 resonance radius        0.4589", "observed relation's eps     0.0335",
+                           "Superhump in demo_lc.vlm, orbits 1 to 3", "Disk in demo.vlm, 87 frames, time 0.005 to 2.980",
+                           "Orbits about the primary in demo_rs.vlm (orbit 3)"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  // Three orbits are fewer than one growth window: a note, not an error.
+  EXPECT_NE(r.err.find("note: orbits 1 to 3 are fewer than one window of 20 orbits"), std::string::npos) << r.err;
+  // Progress of the recording when standard error is not a terminal: plain lines.
+  EXPECT_NE(r.err.find("recording 100%"), std::string::npos) << r.err;
+  EXPECT_EQ(test::runCli("analyse demo --quiet").err.find("recording"), std::string::npos);
+}
+
+TEST_F(AnalyseCli, JsonKeysAndTables) {
+  const auto r = test::runCli("analyse demo --json --window 2 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Json j = JsonParser(r.out).document();
+  for (const char* key : {"format", "name", "files", "notes", "q", "q_source", "reference", "superhump", "growth", "disk",
+                          "eccentricity"})
+    EXPECT_TRUE(j.object().count(key)) << key;
+  EXPECT_EQ(std::get<std::string>(j["format"].v), "velmora-analysis 1");
+  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "restart");
+  EXPECT_NEAR(j["q"].number(), 0.15, 1e-6);
+  EXPECT_TRUE(std::get<bool>(j["files"]["recording"]["present"].v));
+  EXPECT_NEAR(j["reference"]["epsilon_relation"].number(), 0.18 * 0.15 + 0.29 * 0.0225, 1e-6);
+
+  const Json& s = j["superhump"];
+  for (const char* key : {"first_orbit", "last_orbit", "detected", "frequency", "frequency_error", "epsilon",
+                          "epsilon_error", "amplitude", "significance", "upper_limit", "harmonics", "spectrum",
+                          "q_from_epsilon"})
+    EXPECT_TRUE(s.object().count(key)) << key;
+  EXPECT_EQ(s["last_orbit"].number(), 3);
+  if (!std::get<bool>(s["detected"].v)) {
+    EXPECT_TRUE(s["epsilon"].isNull());
+    EXPECT_GT(s["upper_limit"].number(), 0.0);
+  }
+  EXPECT_EQ(s["spectrum"]["frequency"].array().size(), s["spectrum"]["amplitude"].array().size());
+
+  // Windows of 2 orbits stepped by 1: orbits 1-2 and 2-3; every column as long.
+  const Json& g = j["growth"];
+  EXPECT_EQ(g["step"].number(), 1);
+  for (const auto& [key, col] : g["windows"].object()) EXPECT_EQ(col.array().size(), 2u) << key;
+
+  const Json& d = j["disk"];
+  EXPECT_EQ(d["frame_count"].number(), 87);
+  for (const auto& [key, col] : d["frames"].object()) EXPECT_EQ(col.array().size(), 87u) << key;
+  EXPECT_NEAR(d["frames"]["time"].array().back().number(), 2.98, 1e-9);
+  EXPECT_TRUE(d["precession"].object().count("epsilon"));
+
+  const Json& e = j["eccentricity"];
+  EXPECT_EQ(e["orbit"].number(), 3);
+  EXPECT_EQ(e["particles"].number(), 400);
+  EXPECT_LE(e["bound"].number(), e["in_lobe"].number());
+  const std::size_t bins = e["bins"]["r_in"].array().size();
+  EXPECT_EQ(bins, 14u);  // rings of 0.05 out to L1, 0.65 from the primary
+  for (const auto& [key, col] : e["bins"].object()) EXPECT_EQ(col.array().size(), bins) << key;
+}
+
+TEST_F(AnalyseCli, CsvTables) {
+  const auto r = test::runCli("analyse demo --csv tables --window 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto lines = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
+  const std::string w = test::slurp("tables/windows.csv"), f = test::slurp("tables/frames.csv"),
+                    b = test::slurp("tables/radii.csv");
+  EXPECT_EQ(w.rfind("first_orbit,last_orbit,t_start,t_end,detected,", 0), 0u);
+  EXPECT_EQ(lines(w), 1 + 3);
+  EXPECT_EQ(f.rfind("time,particles,in_lobe,r10,r50,r90,beyond_r31,m1,m2,m1_phase_deg\r\n", 0), 0u);
+  EXPECT_EQ(lines(f), 1 + 87);
+  EXPECT_EQ(b.rfind("r_in,r_out,count,mean_e,coherent_e,direction_deg\r\n", 0), 0u);
+  EXPECT_EQ(lines(b), 1 + 14);
+}
+
+TEST_F(AnalyseCli, NamesAPrefixOrOneOfTheFiles) {
+  const std::string abs = (fs::current_path() / "demo").string();
+  for (const std::string& name : {abs, std::string("demo_lc.vlm"), std::string("demo.vlm"), std::string("demo_rs.vlm")}) {
+    const auto r = test::runCli("analyse '" + name + "' --quiet");
+    EXPECT_EQ(r.code, 0) << name << r.err;
+    EXPECT_NE(r.out.find("demo_rs.vlm (orbit 3)"), std::string::npos) << name;
+  }
+}
+
+TEST_F(AnalyseCli, MissingFilesAreMentionedAndQComesFromTheNextSource) {
+  fs::create_directories("part");
+  fs::copy_file("demo_lc.vlm", "part/lc_lc.vlm", fs::copy_options::overwrite_existing);
+  auto r = test::runCli("analyse part/lc --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("part/lc.vlm is missing"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("part/lc_rs.vlm is missing"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("q is unknown"), std::string::npos) << r.err;
+  r = test::runCli("analyse part/lc --q 0.2 --json --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  Json j = JsonParser(r.out).document();
+  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "option");
+  EXPECT_TRUE(j["disk"].isNull());
+  EXPECT_TRUE(j["eccentricity"].isNull());
+
+  // The recording alone: its stars give q.
+  fs::copy_file("demo.vlm", "part/rec.vlm", fs::copy_options::overwrite_existing);
+  r = test::runCli("analyse part/rec --q 0.3 --json --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  j = JsonParser(r.out).document();
+  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "recording");
+  EXPECT_NEAR(j["q"].number(), 0.15, 1e-4);
+  EXPECT_TRUE(j["superhump"].isNull());
+  EXPECT_NE(r.err.find("--q 0.3000 is not used"), std::string::npos) << r.err;
+}
+
+TEST_F(AnalyseCli, NoFileOrADamagedFileIsExit1) {
+  auto r = test::runCli("analyse nothing");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("no file of run nothing"), std::string::npos) << r.err;
+
+  // A damaged file gives the reader's message, as info does.
+  fs::create_directories("bad");
+  fs::copy_file("demo_lc.vlm", "bad/run_lc.vlm", fs::copy_options::overwrite_existing);
+  std::ofstream("bad/run_rs.vlm", std::ios::binary) << " 1.0 0.15 junk\r\n";
+  const auto info = test::runCli("info bad/run_rs.vlm");
+  ASSERT_EQ(info.code, 1);
+  r = test::runCli("analyse bad/run");
+  EXPECT_EQ(r.code, 1);
+  const std::string message = info.err.substr(std::string("velmora-cli info: ").size());
+  EXPECT_EQ(r.err, "velmora-cli analyse: " + message) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+TEST_F(AnalyseCli, UsageErrors) {
+  for (const auto& [args, text] : std::vector<std::pair<std::string, std::string>>{
+           {"analyse demo --first 4", "--first must be between 1 and 3"},
+           {"analyse demo --last 0", "--last must be between 1 and 3"},
+           {"analyse demo --window 0", "--window must be between 1"},
+           {"analyse demo --q -1", "--q must be greater than 0"},
+           {"analyse", "NAME"}}) {
+    const auto r = test::runCli(args);
+    EXPECT_EQ(r.code, 2) << args << r.err;
+    EXPECT_NE(r.err.find(text), std::string::npos) << args << ": " << r.err;
+  }
+  // --first and --last need the light curve.
+  fs::create_directories("rs");
+  fs::copy_file("demo_rs.vlm", "rs/x_rs.vlm", fs::copy_options::overwrite_existing);
+  const auto r = test::runCli("analyse rs/x --first 1");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("--first and --last choose orbits of rs/x_lc.vlm, which is missing"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace velmora
