@@ -218,8 +218,11 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
   r.first = a.first;
   r.last = a.last;
   r.orbits = a.N;
-  r.tStart = static_cast<double>(lc.T[static_cast<std::size_t>(a.i0 - 1)]) - 1.0 / LC_SAMPLES_PER_ORBIT;
-  r.tEnd = lc.T[static_cast<std::size_t>(a.i1 - 1)];
+  // Sample times are single precision: rounded to a millionth of an orbit, a range that starts
+  // at 0 starts at 0, not at -1e-10.
+  const auto micro = [](double t) { return std::round(t * 1e6) / 1e6; };
+  r.tStart = micro(static_cast<double>(lc.T[static_cast<std::size_t>(a.i0 - 1)]) - 1.0 / LC_SAMPLES_PER_ORBIT);
+  r.tEnd = micro(lc.T[static_cast<std::size_t>(a.i1 - 1)]);
   r.NFFT = a.NFFT;
   r.frequencyStep = a.freq(2);
   r.meanAmplitude = a.M;

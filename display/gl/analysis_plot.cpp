@@ -17,6 +17,7 @@ constexpr float PANEL_H = 0.2f;
 constexpr float PANEL_Y0[4] = {0.96f, 0.64f, 0.32f, 0.0f};
 
 std::string num(const char* format, double v) {
+  if (std::fabs(v) < 1e-6) v = 0.0;  // no "-0.0" for a value rounded just below zero
   char buf[64];
   std::snprintf(buf, sizeof buf, format, v);
   return buf;
