@@ -164,7 +164,7 @@ def run(args):
     except OSError as e:
         print(f"velmora study: {args.out}: {e.strerror}", file=sys.stderr)
         return 1
-    print(f"wrote {args.out}")
+    print(f"Wrote {args.out}")
     return 0
 
 

@@ -1,0 +1,56 @@
+"""Velmora from Python: runs of the accretion-disk simulator, its files as numpy arrays, the
+light-curve analysis, and figures with matplotlib (velmora.plot).
+
+    import velmora
+    sim = velmora.Simulation(q=0.15, particles=2000)
+    sim.run(20, lc=1, record=20, frame_step=7, name="demo", progress=True)
+    lc = velmora.read_lightcurve("demo_lc.vlm")
+    s = velmora.spectrum(lc, first=10)
+
+Files are read as velmora-cli reads them; a damaged file raises velmora.FileError (a
+ValueError) with the message velmora-cli info gives.
+"""
+
+from velmora._velmora import (
+    FileError,
+    Frame,
+    LightCurve,
+    Recording,
+    RestartFile,
+    RunError,
+    Simulation,
+    Spectrum,
+    __version__,
+    read_lightcurve,
+    read_recording,
+    read_restart,
+    spectrum,
+    system,
+)
+
+__all__ = [
+    "FileError",
+    "Frame",
+    "LightCurve",
+    "Recording",
+    "RestartFile",
+    "RunError",
+    "Simulation",
+    "Spectrum",
+    "__version__",
+    "plot",
+    "read_lightcurve",
+    "read_recording",
+    "read_restart",
+    "spectrum",
+    "system",
+]
+
+
+def __getattr__(name):
+    # velmora.plot imports matplotlib, which takes a while: only when it is asked for.
+    if name == "plot":
+        import importlib
+
+        return importlib.import_module("velmora.plot")
+    raise AttributeError(f"module 'velmora' has no attribute {name!r}")
