@@ -265,7 +265,9 @@ class Pool {
     if (notStarted) s += ", " + std::to_string(notStarted) + " not started";
     s += "; wall time " + clockText(elapsed());
     std::printf("%s\n", s.c_str());
-    if (stopped_ || g_stop) std::printf("study run %s continues the rows that are not done\n", t_.path.string().c_str());
+    if (stopped_ || g_stop)
+      std::printf("velmora-cli study run %s --jobs %d continues the rows that are not done\n", t_.path.string().c_str(),
+                  o_.jobs);
     if (g_stop) return 130;
     return failed_ || elsewhere_ || notStarted ? 1 : 0;
   }
