@@ -13,9 +13,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "analysis/run_analysis.h"
 #include "cli/study_resume.h"
@@ -85,7 +87,8 @@ class Log {
 // stops on SIGTERM as on Ctrl-C.
 class RowHost : public HeadlessHost {
  public:
-  RowHost(const Sim& S, Output out, const Log& log) : HeadlessHost(S, out), S_(S), log_(log) {}
+  RowHost(const Sim& S, Output out, const Log& log, std::function<void()> onOrbit)
+      : HeadlessHost(S, out), S_(S), log_(log), onOrbit_(std::move(onOrbit)) {}
   void show(const Sim& S, I32 NSTEPS, I32 XANGLE, I32 YANGLE, I32 paused) override {
     HeadlessHost::show(S, NSTEPS, XANGLE, YANGLE, paused);
     logOrbit();
@@ -106,11 +109,13 @@ class RowHost : public HeadlessHost {
   void logOrbit() {
     if (S_.IPHASE != NPHASES || S_.IORBIT + 1 == lastLogged_) return;
     lastLogged_ = S_.IORBIT + 1;
+    onOrbit_();
     log_.line("orbit " + std::to_string(lastLogged_) + "/" + std::to_string(S_.NORBEND) + "  elapsed " +
               clockText(elapsedSeconds()));
   }
   const Sim& S_;
   const Log& log_;
+  std::function<void()> onOrbit_;
   I32 lastLogged_ = -1;
 };
 
@@ -128,8 +133,10 @@ Attempts readAttempts() {
   return a;
 }
 
-Attempts addAttempt(double seconds) {
-  Attempts a = readAttempts();
+// The attempts before this one plus this one's time so far. Kept up to date at every orbit, so
+// that an attempt killed outright (a node lost, SIGKILL) still counts all but its last orbit.
+Attempts saveAttempt(const Attempts& before, double seconds) {
+  Attempts a = before;
   a.seconds += seconds;
   a.count += 1;
   char buf[64];
@@ -162,9 +169,10 @@ class RowLock {
  public:
   explicit RowLock(const fs::path& file) : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
     if (fd_ < 0) return;
-    // A status query holds a shared lock for a moment: try for a second.
+    // A status query holds a shared lock for a moment: try for a second. A file system
+    // without locks cannot tell a running row; the row runs unlocked there.
     for (int k = 0; k < 20 && !held_; ++k) {
-      held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+      held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
       if (!held_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (!held_) return;
@@ -266,6 +274,8 @@ int runRow(const Table& t, const Row& r, const RowRunOptions& o) {
   fs::remove(FAILED_FILE, ec);
   const auto started = std::chrono::steady_clock::now();
   const auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+  const Attempts before = readAttempts();
+  const auto addAttempt = [&](double seconds) { return saveAttempt(before, seconds); };
   const auto say = [&](const std::string& text) {
     log.line(text);
     std::printf("%s\n", text.c_str());
@@ -291,7 +301,7 @@ int runRow(const Table& t, const Row& r, const RowRunOptions& o) {
   auto S = std::make_unique<Sim>();
   if (plan.from != ResumePlan::From::Finished) {
     RunOutcome outcome;
-    RowHost host(*S, HeadlessHost::chooseOutput(o.quiet), log);
+    RowHost host(*S, HeadlessHost::chooseOutput(o.quiet), log, [&] { addAttempt(elapsed()); });
     installStopHandler();
     installTermHandler();
     if (plan.from == ResumePlan::From::Start) {

@@ -494,6 +494,31 @@ TEST(StudyRun, ThePoolStopsCleanlyAndContinuesLater) {
   }
 }
 
+// A row killed outright (no chance to tidy up) still counts the time it ran, up to its last
+// orbit, in the wall time of the row once it is done.
+TEST(StudyRun, AKilledRowKeepsItsTime) {
+  test::TempDir dir;
+  put("s.tsv", "q\tparticles\torbits\trestart_every\n0.1\t300\t8\t2\n0.2\t300\t8\t2\n");
+  const pid_t pid = startCli({"study", "run", "s.tsv", "--task", "1"}, "row.txt");
+  ASSERT_TRUE(waitForOrbits("q0.10/q0.10_lc.vlm", 3));
+  kill(pid, SIGKILL);
+  waitExit(pid);
+  double seconds = 0;
+  long long count = 0;
+  std::istringstream(test::slurp("q0.10/time")) >> seconds >> count;
+  EXPECT_GT(seconds, 0.0);
+  EXPECT_EQ(count, 1);
+
+  const auto r = test::runCli("study run s.tsv --task 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  std::istringstream done(test::slurp("q0.10/done"));
+  std::string key;
+  double wall = 0;
+  done >> key >> key >> key >> wall;
+  EXPECT_GT(wall, seconds) << test::slurp("q0.10/done");
+  EXPECT_NE(test::slurp("q0.10/done").find("attempts 2"), std::string::npos);
+}
+
 TEST(StudySlurm, WritesAJobArrayOfOneTaskARow) {
   test::TempDir dir;
   put("s.tsv", "q\torbits\tparticles\n0.1\t1\t50\n0.2\t1\t50\n");
