@@ -38,7 +38,8 @@ bool inRange(const std::string& command, const std::string& option, double value
 int main(int argc, char** argv) {
   using namespace velmora::cli;
   CLI::App app{"Velmora: accretion-disk simulator of a cataclysmic variable, without a window.\n"
-               "Runs and continues simulations, inspects and analyses their files, renders views to PNG."};
+               "Runs and continues simulations, inspects and analyses their files, renders views to PNG,\n"
+               "runs parameter studies here or on a Slurm cluster."};
   app.set_version_flag("--version", std::string("velmora-cli ") + VELMORA_VERSION);
   app.require_subcommand(1);
   app.fallthrough(false);

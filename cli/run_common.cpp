@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/registry.h"
+#include "cli/thread_count.h"
 #include "core/threads.h"
 #include "files/files.h"
 
@@ -53,7 +54,9 @@ void ThreadsOption::add(CLI::App& app) {
 }
 
 bool ThreadsOption::valid(const std::string& cmd) const {
-  return threads == 0 || inRange(cmd, "--threads", static_cast<double>(threads), 1, 1024, 0);
+  if (threads == -1) return true;
+  const std::string p = threadsProblem(threads);
+  return p.empty() || (usageError(cmd, p), false);
 }
 
 void ThreadsOption::apply() const { setThreadCount(static_cast<int>(threads)); }

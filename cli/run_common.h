@@ -33,7 +33,7 @@ struct OutputOptions : OutputSettings {
 // --threads N: how many threads the run's passes use (default: every core, or OMP_NUM_THREADS
 // when it is set). The results are the same bits for every count.
 struct ThreadsOption {
-  long long threads = 0;  // 0: the default
+  long long threads = -1;  // not given: the default
   void add(CLI::App& app);
   // 1..1024 when given; prints the problem as a usage error.
   bool valid(const std::string& command) const;

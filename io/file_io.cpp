@@ -78,4 +78,36 @@ std::string replaceAtomically(const std::string& name, std::string_view bytes) {
   return err;
 }
 
+std::string keepFirstBytes(const std::string& name, unsigned long long length) {
+  const int in = openRetrying(name, O_RDONLY, 1);
+  if (in < 0) return failure("open", name);
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || static_cast<unsigned long long>(st.st_size) < length) {
+    ::close(in);
+    return "cannot cut \"" + name + "\" to " + std::to_string(length) + " bytes: it is shorter";
+  }
+  const std::string tmp = name + ".tmp";
+  const int out = openRetrying(tmp, O_WRONLY | O_CREAT | O_TRUNC, 1);
+  if (out < 0) {
+    ::close(in);
+    return failure("create", tmp);
+  }
+  std::string err;
+  std::string buf(1 << 20, '\0');
+  for (unsigned long long left = length; left > 0 && err.empty();) {
+    const std::size_t want = left < buf.size() ? static_cast<std::size_t>(left) : buf.size();
+    const ssize_t n = ::read(in, buf.data(), want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) err = failure("read", name);
+    else if (!writeAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) err = failure("write", tmp);
+    else left -= static_cast<unsigned long long>(n);
+  }
+  if (err.empty() && ::fsync(out) != 0) err = failure("flush", tmp);
+  if (::close(out) != 0 && err.empty()) err = failure("close", tmp);
+  ::close(in);
+  if (err.empty() && std::rename(tmp.c_str(), name.c_str()) != 0) err = failure("rename to", name);
+  if (!err.empty()) ::unlink(tmp.c_str());
+  return err;
+}
+
 }  // namespace velmora

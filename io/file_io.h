@@ -20,4 +20,8 @@ std::string writeNew(const std::string& name, std::string_view bytes, int attemp
 // over `name`: the old content stays whole until the new one is complete.
 std::string replaceAtomically(const std::string& name, std::string_view bytes);
 
+// Keeps the first `length` bytes of the file as replaceAtomically writes: copied to a temporary
+// file beside it, flushed and renamed over it, so the file is either whole as before or cut.
+std::string keepFirstBytes(const std::string& name, unsigned long long length);
+
 }  // namespace velmora

@@ -1,4 +1,5 @@
 """python3 -m velmora report NAME --out report.pdf: one page on a run from its files.
+python3 -m velmora study OUT.tsv --out FIG.pdf: a figure of a parameter study's collected table.
 
 Exit codes as velmora-cli's: 0 written, 1 a missing or damaged file, 2 a usage error.
 """
@@ -25,7 +26,19 @@ def main(argv=None):
     rep.add_argument("--last", type=int, help="last orbit of the range (default: the last whole orbit)")
     rep.add_argument("--window", type=int, default=20, help="orbits of a growth window of the analysis (default 20)")
     rep.add_argument("--quiet", action="store_true", help="no progress of the analysis")
+    from velmora import study
+
+    stu = commands.add_parser(
+        "study",
+        help="a figure of a parameter study: eps against q beside the observed relation, or any measurement "
+        "against any parameter",
+        description="A figure of a parameter study from OUT.results.csv (velmora-cli study collect OUT.tsv): eps "
+        "against q beside the observed relation eps = 0.18 q + 0.29 q^2, or any measurement against any parameter.",
+    )
+    study.add_arguments(stu)
     args = parser.parse_args(argv)
+    if args.command == "study":
+        return study.run(args)
 
     import matplotlib
 

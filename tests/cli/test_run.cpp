@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <fcntl.h>
 #include <thread>
 
@@ -48,6 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"run --inj 0", "--inj"}, UsageCase{"run --orbits 0", "--orbits must be at least 1"},
                       UsageCase{"run --name 12345678901234567890123456789012345678901", "--name"},
                       UsageCase{"run --name a/b", "--name"}, UsageCase{"run --orbits ten", "--orbits"},
+                      UsageCase{"run --threads 0", "--threads must be between 1 and 1024 (got 0)"},
+                      UsageCase{"restart x_rs.vlm --orbits 1 --threads 1025", "--threads"},
                       UsageCase{"run --bogus", "bogus"}, UsageCase{"system --m1 0 --m2 1", "--m1 must be greater than 0"},
                       UsageCase{"system --m1 1 --m2 -0.5", "--m2"}, UsageCase{"system --m1 1", "--m2"},
                       UsageCase{"", "subcommand"}),
@@ -75,6 +78,22 @@ TEST(Cli, RunPrintsParametersOnTheDialogGridAndASummary) {
   EXPECT_NE(r.out.find("particles in use 60"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("accreted"), std::string::npos);
   EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+// The summary tells the threads used: --threads, else OMP_NUM_THREADS, else every core.
+TEST(Cli, TheSummaryTellsTheThreadsUsed) {
+  test::TempDir dir;
+  auto r = test::runCli("run --orbits 1 --particles 40 --threads 3 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  threads 3\n"), std::string::npos) << r.out;
+  const char* was = std::getenv("OMP_NUM_THREADS");
+  const std::string saved = was ? was : "";
+  ::setenv("OMP_NUM_THREADS", "1", 1);
+  r = test::runCli("run --orbits 1 --particles 40 --quiet");
+  if (was) ::setenv("OMP_NUM_THREADS", saved.c_str(), 1);
+  else ::unsetenv("OMP_NUM_THREADS");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  threads 1\n"), std::string::npos) << r.out;
 }
 
 TEST(Cli, CtrlCStopsLikeTheQuitButton) {

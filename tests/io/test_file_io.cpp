@@ -63,5 +63,25 @@ TEST(WholeWrites, CreateEmptiesAnOldFileAndReportsWhatFails) {
   EXPECT_NE(err.find("cannot create \"no/such/folder/c.bin\""), std::string::npos) << err;
 }
 
+TEST(WholeWrites, KeepingTheFirstBytesCutsWholeOrNotAtAll) {
+  test::TempDir dir;
+  std::string big;
+  for (int i = 0; i < 300000; ++i) big += static_cast<char>('a' + i % 26);  // more than one copy buffer
+  std::ofstream("k.bin", std::ios::binary) << big;
+  EXPECT_EQ(keepFirstBytes("k.bin", 250001), "");
+  EXPECT_EQ(test::slurp("k.bin"), big.substr(0, 250001));
+  EXPECT_FALSE(std::filesystem::exists("k.bin.tmp"));
+  // Longer than the file, or a file that is missing: refused, nothing changed.
+  EXPECT_NE(keepFirstBytes("k.bin", 250002).find("shorter"), std::string::npos);
+  EXPECT_EQ(test::slurp("k.bin").size(), 250001u);
+  EXPECT_NE(keepFirstBytes("none.bin", 1).find("cannot open \"none.bin\""), std::string::npos);
+  // A copy that cannot be written whole leaves the file as it was.
+  const int code = withFileSizeLimit(1000, [] { return keepFirstBytes("k.bin", 5000).empty() ? 1 : 0; });
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(test::slurp("k.bin").size(), 250001u);
+  EXPECT_EQ(keepFirstBytes("k.bin", 0), "");
+  EXPECT_EQ(test::slurp("k.bin"), "");
+}
+
 }  // namespace
 }  // namespace velmora
