@@ -5,6 +5,7 @@
 // (ordered pairs i, j closer than 2h) of the full search handled per second of the pass.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <nanoflann.hpp>
@@ -202,6 +203,37 @@ void BM_STEP_phase(benchmark::State& state) {
   pairRate(state, disk().entries);
 }
 
+// The longest chain of the force pass: a particle waits for every neighbour before it in the
+// pass order, so no schedule finishes in fewer than `depth` rounds.
+void BM_forceChain(benchmark::State& state) {
+  Sim* s = ready(state);
+  if (!s) return;
+  const int n = passOrder(*s, s->NACT);
+  std::vector<int> pos(static_cast<std::size_t>(MAXPART) + 1, -1), depth(static_cast<std::size_t>(n), 0);
+  int longest = 0;
+  long long sumNear = 0;
+  for (auto _ : state) {
+    for (int k = 0; k < n; ++k) pos[static_cast<std::size_t>(s->passWork.order[static_cast<std::size_t>(k)])] = k;
+    longest = 0;
+    sumNear = 0;
+    for (int k = 0; k < n; ++k) {
+      const int i = s->passWork.order[static_cast<std::size_t>(k)];
+      int d = 0;
+      for (int j = 1; j < s->NNB(i); ++j) {
+        const int p = pos[static_cast<std::size_t>(s->NBLIST(j + 1, i))];
+        if (p >= 0 && p < k) {
+          d = std::max(d, depth[static_cast<std::size_t>(p)]);
+          if (k - p < 32) ++sumNear;
+        }
+      }
+      depth[static_cast<std::size_t>(k)] = d + 1;
+      longest = std::max(longest, d + 1);
+    }
+  }
+  state.counters["n"] = n;
+  state.counters["depth"] = longest;
+  state.counters["near32"] = static_cast<double>(sumNear) / n;
+}
 void threads(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(2)->ArgName("threads"); }
 
 // The kernels' paths side by side (1 thread): scalar, SSE, AVX2.
@@ -229,6 +261,7 @@ BENCHMARK(BM_TIMESTEP_ENERGYALL)->Apply(threads)->Unit(benchmark::kMillisecond)-
 BENCHMARK(BM_MOVE2)->Apply(threads)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(onPath<BM_SORTALL>)->Name("BM_SORTALL_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(onPath<BM_force>)->Name("BM_force_path")->Apply(paths)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_forceChain)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_STEP_phase)->Apply(threads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

@@ -100,10 +100,6 @@ struct PassWork {
   // The particles of a pass in its order (level by level) and each one's level.
   std::array<I16, MAXPART> order{};
   std::array<I16, MAXPART> level{};
-  // Force passes: a particle's position in the running pass plus `base`, or a number below
-  // `base` once its kick is done (or when it is not in the pass).
-  std::array<std::uint32_t, MAXPART> key{};
-  std::uint32_t base = 0;
   // Per position of a pass: results worked out side by side and applied in order.
   std::array<float, MAXPART> du{}, u{}, cs{};
   std::array<std::int8_t, MAXPART> fate{};
