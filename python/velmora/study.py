@@ -106,18 +106,34 @@ def plot(rows, out, x="q", y="eps", title=None):
         raise StudyError("no row of the study is done: nothing to draw", 1)
 
     fig, ax = plt.subplots(figsize=(7.0, 4.8), layout="constrained")
+    # eps over the whole light curve misses a superhump that starts late or drifts; the windows from
+    # the onset on still measure it, so the default figure draws both (open markers for the windows).
+    ys = [y]
+    if y == "eps" and "eps_after_onset" in columns and any(number(r.get("eps_after_onset", "")) is not None
+                                                          for r in done):
+        ys.append("eps_after_onset")
     missing = []
     for key, group in _series(done, x).items():
         label = ", ".join(f"{p} {v}" for p, v in key)
-        pts = [(number(r[x]), number(r[y]), number(r.get(ERRORS.get(y, ""), ""))) for r in group]
-        missing += [r[x] + (f" ({label})" if label else "") for r, (_, yv, _) in zip(group, pts) if yv is None]
-        pts = sorted((p for p in pts if p[0] is not None and p[1] is not None), key=lambda p: p[0])
-        if not pts:
-            continue
-        label = label or "Velmora"
-        xs, ys, es = zip(*pts)
-        errs = [e if e is not None else 0.0 for e in es]
-        ax.errorbar(xs, ys, yerr=errs if any(errs) else None, fmt="o-", ms=5, capsize=3, label=label)
+        for n, yc in enumerate(ys):
+            pts = [(number(r[x]), number(r[yc]), number(r.get(ERRORS.get(yc, ""), ""))) for r in group]
+            if n == 0:
+                missing += [r[x] + (f" ({label})" if label else "") for r, (_, yv, _) in zip(group, pts)
+                            if yv is None]
+            pts = sorted((p for p in pts if p[0] is not None and p[1] is not None), key=lambda p: p[0])
+            if not pts:
+                continue
+            name = label or "Velmora"
+            if n > 0:
+                name += ", windows from the onset on"
+            elif len(ys) > 1:
+                name += ", whole light curve"
+            xs, vs, es = zip(*pts)
+            errs = [e if e is not None else 0.0 for e in es]
+            style = dict(fmt="o-", ms=5) if n == 0 else dict(fmt="o:", ms=6, mfc="none")
+            line = ax.errorbar(xs, vs, yerr=errs if any(errs) else None, capsize=3, label=name,
+                               color=None if n == 0 else last_color, **style)
+            last_color = line[0].get_color()
     if x == "q" and y in EPSILONS:
         qs = [number(r["q"]) for r in done if number(r["q"]) is not None]
         top = max(qs) * 1.08 if qs else 0.4
@@ -127,13 +143,13 @@ def plot(rows, out, x="q", y="eps", title=None):
         ax.set_xlim(0, top)
         ax.set_ylim(bottom=min(0.0, ax.get_ylim()[0]))
     if missing:
-        ax.text(0.02, 0.97, f"no {y} measured at {x} = {', '.join(missing)}", transform=ax.transAxes, va="top",
-                fontsize=8, color="0.35")
+        ax.text(0.98, 0.03, f"no {y} measured at {x} = {', '.join(missing)}", transform=ax.transAxes, ha="right",
+                va="bottom", fontsize=8, color="0.35")
     ax.set_xlabel(LABELS.get(x, x))
     ax.set_ylabel(LABELS.get(y, y))
     ax.set_title(title or f"{LABELS.get(y, y)} against {x}", fontsize=11)
     ax.grid(alpha=0.3)
-    ax.legend(fontsize=8, loc="best")
+    ax.legend(fontsize=8, loc="upper left")
     fig.savefig(out)
     plt.close(fig)
 

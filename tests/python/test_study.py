@@ -71,3 +71,14 @@ def test_rows_that_differ_in_other_parameters_are_separate_series(tmp_path):
     assert inked(tmp_path / "t.png") > 0.02
     assert study.observed_epsilon(0.2) == pytest.approx(0.036 + 0.0116)
     assert np.isclose(study.observed_epsilon(0.35), 0.098525)
+
+
+def test_a_superhump_found_only_from_its_onset_on_is_drawn_too(tmp_path):
+    head = "row,name,q,state,eps,eps_err,eps_after_onset,eps_after_onset_err\n"
+    rows = ["1,a,0.10,done,0.027,0.0004,0.0276,0.001", "2,b,0.30,done,,,0.086,0.001"]
+    (tmp_path / "t.results.csv").write_text(head + "\n".join(rows) + "\n")
+    table = study.read_results(str(tmp_path / "t.tsv"))
+    study.plot(table, str(tmp_path / "both.png"))
+    study.plot([dict(r, eps_after_onset="") for r in table], str(tmp_path / "whole.png"))
+    # The second series adds ink: its markers, its line and its legend entry.
+    assert inked(tmp_path / "both.png") > inked(tmp_path / "whole.png")
