@@ -146,3 +146,39 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A merge left unresolved leaves its markers in a file that no compiler reads (the README, a
+// script, a Python file); every text file of the tree is read for them.
+TEST(Layout, NoFileHoldsAnUnresolvedMerge) {
+  const fs::path root = VELMORA_SOURCE_DIR;
+  const std::set<std::string> skip = {".git", "build", "third_party"};
+  std::vector<std::string> found;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string name = it->path().filename().string();
+    if (it->is_directory() && (skip.count(name) > 0 || name.rfind("build", 0) == 0)) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    const std::string ext = it->path().extension().string();
+    static const std::set<std::string> text = {".md", ".txt", ".cpp", ".h", ".py", ".sh", ".cmake", ".tsv", ""};
+    if (!it->is_regular_file() || text.count(ext) == 0 || it->file_size() > 2'000'000) continue;
+    std::ifstream in(it->path());
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+      if (line.rfind("<<<<<<< ", 0) == 0 || line.rfind(">>>>>>> ", 0) == 0)
+        found.push_back(fs::relative(it->path(), root).string() + ":" + std::to_string(n) + ": " + line);
+  }
+  EXPECT_TRUE(found.empty()) << [&] {
+    std::string s;
+    for (const auto& f : found) s += f + "\n";
+    return s;
+  }();
+}
+
+}  // namespace
+}  // namespace velmora
