@@ -28,24 +28,24 @@ struct MovieOptions {
 };
 
 int runMovie(const MovieOptions& o) {
-  MovieSpec spec;
-  spec.recording = o.file;
-  spec.out = o.out;
-  spec.width = o.width;
-  spec.height = o.height;
-  spec.fps = o.fps;
-  spec.first = o.first;
-  spec.last = o.last;
-  if (!parseAngles(o.angles, spec.XANGLE, spec.YANGLE))
+  MovieRequest request;
+  request.recording = o.file;
+  request.out = o.out;
+  request.width = o.width;
+  request.height = o.height;
+  request.fps = o.fps;
+  request.first = o.first;
+  request.last = o.last;
+  if (!parseAngles(o.angles, request.XANGLE, request.YANGLE))
     return usageError(kCmd, "--angles takes XA,YA: two whole numbers of degrees in -360..360 (got \"" + o.angles + "\")");
-  spec.options.STARSTYLE = o.style == "wire" ? 2 : o.style == "points" ? 3 : 1;
-  spec.options.COLORMODE = o.colour == "temperature" ? 2 : 1;
-  spec.options.PTSIZE = o.pointSize == "large" ? 2.0f : 1.0f;
+  request.options.STARSTYLE = o.style == "wire" ? 2 : o.style == "points" ? 3 : 1;
+  request.options.COLORMODE = o.colour == "temperature" ? 2 : 1;
+  request.options.PTSIZE = o.pointSize == "large" ? 2.0f : 1.0f;
 
   // Everything is checked before the first frame: the request, ffmpeg, the whole recording.
   installStopHandler();
   ProgressMeter bar(o.quiet);
-  const MoviePlan plan = planMovie(spec, [&bar](long long done, long long total) {
+  const MoviePlan plan = planMovie(request, [&bar](long long done, long long total) {
     if (bar.seconds() >= 1.0) bar.update("reading the recording", done, total);  // only when it takes a while
     return !stopRequested();
   });
@@ -62,7 +62,7 @@ int runMovie(const MovieOptions& o) {
       return EXIT_FAILED;
   }
 
-  const MovieResult r = writeMovie(spec, plan, [&bar](long long done, long long total) {
+  const MovieResult r = writeMovie(request, plan, [&bar](long long done, long long total) {
     bar.update("encoding frames", done, total);
     return !stopRequested();
   });

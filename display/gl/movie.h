@@ -13,7 +13,7 @@
 namespace velmora {
 
 // What a movie is made of.
-struct MovieSpec {
+struct MovieRequest {
   std::string recording;  // the recorded run (NAME.vlm)
   std::string out;        // the movie: .mp4, .webm or .gif
   int width = 650, height = 730;  // the drawing window's client size, as `render recording` takes it
@@ -52,7 +52,7 @@ using MovieProgress = std::function<bool(long long done, long long total)>;
 // frame asked for, so that a damaged one is refused before anything is encoded. `reading` is told
 // the frames read so far (a long recording takes a while); returning false stops the check with
 // kind Stopped.
-MoviePlan planMovie(const MovieSpec& spec, const MovieProgress& reading = {});
+MoviePlan planMovie(const MovieRequest& request, const MovieProgress& reading = {});
 
 // How making the movie ended.
 struct MovieResult {
@@ -62,8 +62,8 @@ struct MovieResult {
 };
 
 // Draws and encodes the planned frames, telling `progress` after each. The first is drawn twice, as `render recording` draws a
-// frame, so that it shows the scene and not only the strip. Nothing is left under spec.out unless
+// frame, so that it shows the scene and not only the strip. Nothing is left under request.out unless
 // the movie was written whole. Runs on any one thread: it makes its own context current there.
-MovieResult writeMovie(const MovieSpec& spec, const MoviePlan& plan, const MovieProgress& progress);
+MovieResult writeMovie(const MovieRequest& request, const MoviePlan& plan, const MovieProgress& progress);
 
 }  // namespace velmora

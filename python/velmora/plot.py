@@ -78,17 +78,17 @@ def lightcurve(lc, first=None, last=None, ax=None, smoothed=True):
     return ax
 
 
-def spectrum(spec, ax=None, max_frequency=5.0, label_peaks=True):
+def spectrum(data, ax=None, max_frequency=5.0, label_peaks=True):
     """The amplitude spectrum of a range of a light curve (a velmora.Spectrum, or a light
     curve or path analysed over every whole orbit), with the level a peak must reach (the mean
     amplitude plus 5 sigma) and its significant peaks marked."""
-    if not isinstance(spec, velmora.Spectrum):
-        spec = velmora.spectrum(spec)
+    if not isinstance(data, velmora.Spectrum):
+        data = velmora.spectrum(data)
     ax = _axes(ax, figsize=(7, 3))
-    keep = spec.frequency <= max_frequency
-    ax.plot(spec.frequency[keep], spec.amplitude[keep], color="C0", lw=0.9)
-    ax.axhline(spec.threshold, color="C3", lw=0.8, ls="--", label="mean + 5 sigma")
-    for p in spec.peaks:
+    keep = data.frequency <= max_frequency
+    ax.plot(data.frequency[keep], data.amplitude[keep], color="C0", lw=0.9)
+    ax.axhline(data.threshold, color="C3", lw=0.8, ls="--", label="mean + 5 sigma")
+    for p in data.peaks:
         ax.plot(p["frequency"], p["amplitude"], "v", color="C3", ms=5)
         if label_peaks:
             ax.annotate(
@@ -103,7 +103,7 @@ def spectrum(spec, ax=None, max_frequency=5.0, label_peaks=True):
     ax.set_ylim(bottom=0)
     ax.set_xlabel("frequency (cycles per orbit)")
     ax.set_ylabel("amplitude (relative)")
-    ax.set_title(f"spectrum of orbits {spec.first} to {spec.last}", fontsize="medium")
+    ax.set_title(f"spectrum of orbits {data.first} to {data.last}", fontsize="medium")
     ax.legend(loc="upper right", fontsize="x-small", frameon=False)
     return ax
 

@@ -337,15 +337,15 @@ void MainWindow::exportMovie() {
   const QString out = files_->saveMovie(this, rec.absoluteDir().filePath(rec.completeBaseName() + ".mp4"));
   if (out.isEmpty()) return;
 
-  MovieSpec spec;
-  spec.recording = rec.absoluteFilePath().toStdString();
-  spec.out = QFileInfo(out).absoluteFilePath().toStdString();
-  spec.width = std::max(MOVIE_MIN_SIZE, view_->width() & ~1);
-  spec.height = std::max(MOVIE_MIN_SIZE, view_->height() & ~1);
-  spec.options.STARSTYLE = opts_.STARSTYLE;
-  spec.options.PTSIZE = opts_.PTSIZE;
-  spec.options.COLORMODE = opts_.COLORMODE;
-  const MovieExportEnd end = runMovieExport(this, spec);
+  MovieRequest request;
+  request.recording = rec.absoluteFilePath().toStdString();
+  request.out = QFileInfo(out).absoluteFilePath().toStdString();
+  request.width = std::max(MOVIE_MIN_SIZE, view_->width() & ~1);
+  request.height = std::max(MOVIE_MIN_SIZE, view_->height() & ~1);
+  request.options.STARSTYLE = opts_.STARSTYLE;
+  request.options.PTSIZE = opts_.PTSIZE;
+  request.options.COLORMODE = opts_.COLORMODE;
+  const MovieExportEnd end = runMovieExport(this, request);
   if (end.plan.kind == MoviePlan::Stopped) return;
   if (end.plan.kind != MoviePlan::Ready) {
     QMessageBox::warning(this, QStringLiteral("Velmora"),
@@ -359,9 +359,9 @@ void MainWindow::exportMovie() {
                                             "second.")
                                  .arg(QFileInfo(out).fileName())
                                  .arg(r.frames)
-                                 .arg(spec.width)
-                                 .arg(spec.height)
-                                 .arg(spec.fps));
+                                 .arg(request.width)
+                                 .arg(request.height)
+                                 .arg(request.fps));
   else if (r.end == MovieResult::Failed)
     QMessageBox::warning(this, QStringLiteral("Velmora"),
                          QStringLiteral("The movie was not written: %1").arg(QString::fromStdString(r.message)));

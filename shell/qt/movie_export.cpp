@@ -10,9 +10,9 @@
 
 namespace velmora {
 
-MovieExportEnd runMovieExport(QWidget* owner, const MovieSpec& spec) {
-  const QString recording = QFileInfo(QString::fromStdString(spec.recording)).fileName();
-  const QString name = QFileInfo(QString::fromStdString(spec.out)).fileName();
+MovieExportEnd runMovieExport(QWidget* owner, const MovieRequest& request) {
+  const QString recording = QFileInfo(QString::fromStdString(request.recording)).fileName();
+  const QString name = QFileInfo(QString::fromStdString(request.out)).fileName();
   QProgressDialog dialog(QStringLiteral("Reading %1...").arg(recording), QStringLiteral("Cancel"), 0, 0, owner);
   dialog.setObjectName(QStringLiteral("movieProgress"));
   dialog.setWindowTitle(QStringLiteral("Export Movie"));
@@ -27,11 +27,11 @@ MovieExportEnd runMovieExport(QWidget* owner, const MovieSpec& spec) {
   std::atomic<bool> writing{false}, cancel{false}, finished{false};
   MovieExportEnd end;
   std::thread worker([&] {
-    end.plan = planMovie(spec, [&](long long, long long) { return !cancel.load(); });
+    end.plan = planMovie(request, [&](long long, long long) { return !cancel.load(); });
     if (end.plan.kind == MoviePlan::Ready) {
       total = end.plan.frames();
       writing = true;
-      end.result = writeMovie(spec, end.plan, [&](long long d, long long) {
+      end.result = writeMovie(request, end.plan, [&](long long d, long long) {
         done = d;
         return !cancel.load();
       });

@@ -16,6 +16,6 @@ struct MovieExportEnd {
 
 // Checks the request and makes the movie while a modal progress dialog shows the frames read and
 // then encoded; Cancel stops either (plan.kind Stopped, or result.end Cancelled).
-MovieExportEnd runMovieExport(QWidget* owner, const MovieSpec& spec);
+MovieExportEnd runMovieExport(QWidget* owner, const MovieRequest& request);
 
 }  // namespace velmora
