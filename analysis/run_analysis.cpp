@@ -102,6 +102,100 @@ std::string boolText(bool b) { return b ? "true" : "false"; }
 // A CSV field: a number, or nothing for one that does not exist.
 std::string field(double v) { return std::isfinite(v) ? numberText(v) : ""; }
 
+// A column of a table of the analysis: its name and each row's value, written as a JSON array
+// under the name and as a CSV column, so that both carry the same columns in the same order.
+template <class Row>
+struct TableColumn {
+  enum Kind { Number, Whole, Flag };
+  const char* name;
+  double (*value)(const Row&);
+  Kind kind = Number;
+
+  std::string json(const Row& r) const {
+    const double v = value(r);
+    if (kind == Whole) return std::to_string(static_cast<long long>(v));
+    if (kind == Flag) return boolText(v != 0);
+    return numberText(v);
+  }
+  std::string csv(const Row& r) const {
+    const double v = value(r);
+    if (kind == Whole) return std::to_string(static_cast<long long>(v));
+    if (kind == Flag) return v != 0 ? "1" : "0";
+    return field(v);
+  }
+};
+
+template <class Row>
+using Table = std::vector<TableColumn<Row>>;
+
+const Table<GrowthWindow>& windowColumns() {
+  using C = TableColumn<GrowthWindow>;
+  static const Table<GrowthWindow> t = {
+      {"first_orbit", [](const GrowthWindow& x) { return double(x.first); }, C::Whole},
+      {"last_orbit", [](const GrowthWindow& x) { return double(x.last); }, C::Whole},
+      {"t_start", [](const GrowthWindow& x) { return x.tStart; }},
+      {"t_end", [](const GrowthWindow& x) { return x.tEnd; }},
+      {"detected", [](const GrowthWindow& x) { return x.detected ? 1.0 : 0.0; }, C::Flag},
+      {"frequency", [](const GrowthWindow& x) { return x.frequency; }},
+      {"frequency_error", [](const GrowthWindow& x) { return x.frequencyError; }},
+      {"epsilon", [](const GrowthWindow& x) { return x.epsilon; }},
+      {"epsilon_error", [](const GrowthWindow& x) { return x.epsilonError; }},
+      {"amplitude", [](const GrowthWindow& x) { return x.amplitude; }},
+      {"upper_limit", [](const GrowthWindow& x) { return x.upperLimit; }},
+      {"significance", [](const GrowthWindow& x) { return x.significance; }},
+  };
+  return t;
+}
+
+const Table<DiskSnapshot>& frameColumns() {
+  using C = TableColumn<DiskSnapshot>;
+  static const Table<DiskSnapshot> t = {
+      {"time", [](const DiskSnapshot& d) { return d.time; }},
+      {"particles", [](const DiskSnapshot& d) { return double(d.particles); }, C::Whole},
+      {"in_lobe", [](const DiskSnapshot& d) { return double(d.inLobe); }, C::Whole},
+      {"r10", [](const DiskSnapshot& d) { return d.r10; }},
+      {"r50", [](const DiskSnapshot& d) { return d.r50; }},
+      {"r90", [](const DiskSnapshot& d) { return d.r90; }},
+      {"beyond_r31", [](const DiskSnapshot& d) { return d.beyondR31; }},
+      {"m1", [](const DiskSnapshot& d) { return d.m1; }},
+      {"m2", [](const DiskSnapshot& d) { return d.m2; }},
+      {"m1_phase_deg", [](const DiskSnapshot& d) { return d.m1PhaseDeg; }},
+  };
+  return t;
+}
+
+const Table<EccentricityBin>& binColumns() {
+  using C = TableColumn<EccentricityBin>;
+  static const Table<EccentricityBin> t = {
+      {"r_in", [](const EccentricityBin& x) { return x.rIn; }},
+      {"r_out", [](const EccentricityBin& x) { return x.rOut; }},
+      {"count", [](const EccentricityBin& x) { return double(x.count); }, C::Whole},
+      {"mean_e", [](const EccentricityBin& x) { return x.meanE; }},
+      {"coherent_e", [](const EccentricityBin& x) { return x.coherentE; }},
+      {"direction_deg", [](const EccentricityBin& x) { return x.directionDeg; }},
+  };
+  return t;
+}
+
+// The table's columns as JSON arrays inside the object open in j.
+template <class Row>
+void tableJson(JsonWriter& j, const std::vector<Row>& rows, const Table<Row>& columns) {
+  for (const TableColumn<Row>& c : columns) j.column(c.name, rows, [&c](const Row& r) { return c.json(r); });
+}
+
+// The table as CSV: a header line, then a line a row (CRLF line ends).
+template <class Row>
+std::string tableCsv(const std::vector<Row>& rows, const Table<Row>& columns) {
+  std::string s;
+  for (std::size_t k = 0; k < columns.size(); ++k) s += (k ? "," : "") + std::string(columns[k].name);
+  s += "\r\n";
+  for (const Row& r : rows) {
+    for (std::size_t k = 0; k < columns.size(); ++k) s += (k ? "," : "") + columns[k].csv(r);
+    s += "\r\n";
+  }
+  return s;
+}
+
 void lightCurvePart(RunAnalysis& a, const AnalysisOptions& o) {
   const LightCurve lc = readLightCurve(a.files.lightCurve);
   a.lightCurveSamples = lc.samples();
@@ -360,18 +454,7 @@ std::string analysisJson(const RunAnalysis& a) {
     j.num("epsilon_mean", g.epsilonMean);
     j.num("epsilon_mean_error", g.epsilonMeanError);
     j.open("windows");
-    j.column("first_orbit", w, [](const GrowthWindow& x) { return std::to_string(x.first); });
-    j.column("last_orbit", w, [](const GrowthWindow& x) { return std::to_string(x.last); });
-    j.column("t_start", w, [](const GrowthWindow& x) { return num(x.tStart); });
-    j.column("t_end", w, [](const GrowthWindow& x) { return num(x.tEnd); });
-    j.column("detected", w, [](const GrowthWindow& x) { return boolText(x.detected); });
-    j.column("frequency", w, [](const GrowthWindow& x) { return num(x.frequency); });
-    j.column("frequency_error", w, [](const GrowthWindow& x) { return num(x.frequencyError); });
-    j.column("epsilon", w, [](const GrowthWindow& x) { return num(x.epsilon); });
-    j.column("epsilon_error", w, [](const GrowthWindow& x) { return num(x.epsilonError); });
-    j.column("amplitude", w, [](const GrowthWindow& x) { return num(x.amplitude); });
-    j.column("upper_limit", w, [](const GrowthWindow& x) { return num(x.upperLimit); });
-    j.column("significance", w, [](const GrowthWindow& x) { return num(x.significance); });
+    tableJson(j, w, windowColumns());
     j.close();
     j.close();
   } else {
@@ -411,16 +494,7 @@ std::string analysisJson(const RunAnalysis& a) {
     j.num("m2", a.meanM2);
     j.close();
     j.open("frames");
-    j.column("time", f, [](const DiskSnapshot& d) { return num(d.time); });
-    j.column("particles", f, [](const DiskSnapshot& d) { return std::to_string(d.particles); });
-    j.column("in_lobe", f, [](const DiskSnapshot& d) { return std::to_string(d.inLobe); });
-    j.column("r10", f, [](const DiskSnapshot& d) { return num(d.r10); });
-    j.column("r50", f, [](const DiskSnapshot& d) { return num(d.r50); });
-    j.column("r90", f, [](const DiskSnapshot& d) { return num(d.r90); });
-    j.column("beyond_r31", f, [](const DiskSnapshot& d) { return num(d.beyondR31); });
-    j.column("m1", f, [](const DiskSnapshot& d) { return num(d.m1); });
-    j.column("m2", f, [](const DiskSnapshot& d) { return num(d.m2); });
-    j.column("m1_phase_deg", f, [](const DiskSnapshot& d) { return num(d.m1PhaseDeg); });
+    tableJson(j, f, frameColumns());
     j.close();
     j.close();
   } else {
@@ -446,12 +520,7 @@ std::string analysisJson(const RunAnalysis& a) {
     j.num("m2", e.disk.m2);
     j.num("m1_phase_deg", e.disk.m1PhaseDeg);
     j.open("bins");
-    j.column("r_in", b, [](const EccentricityBin& x) { return num(x.rIn); });
-    j.column("r_out", b, [](const EccentricityBin& x) { return num(x.rOut); });
-    j.column("count", b, [](const EccentricityBin& x) { return std::to_string(x.count); });
-    j.column("mean_e", b, [](const EccentricityBin& x) { return num(x.meanE); });
-    j.column("coherent_e", b, [](const EccentricityBin& x) { return num(x.coherentE); });
-    j.column("direction_deg", b, [](const EccentricityBin& x) { return num(x.directionDeg); });
+    tableJson(j, b, binColumns());
     j.close();
     j.close();
   } else {
@@ -461,33 +530,10 @@ std::string analysisJson(const RunAnalysis& a) {
   return j.text + "\n";
 }
 
-std::string windowsCsv(const RunAnalysis& a) {
-  std::string s =
-      "first_orbit,last_orbit,t_start,t_end,detected,frequency,frequency_error,epsilon,epsilon_error,amplitude,"
-      "upper_limit,significance\r\n";
-  for (const GrowthWindow& w : a.growth.windows)
-    s += std::to_string(w.first) + "," + std::to_string(w.last) + "," + field(w.tStart) + "," + field(w.tEnd) + "," +
-         (w.detected ? "1" : "0") + "," + field(w.frequency) + "," + field(w.frequencyError) + "," + field(w.epsilon) +
-         "," + field(w.epsilonError) + "," + field(w.amplitude) + "," + field(w.upperLimit) + "," +
-         field(w.significance) + "\r\n";
-  return s;
-}
+std::string windowsCsv(const RunAnalysis& a) { return tableCsv(a.growth.windows, windowColumns()); }
 
-std::string framesCsv(const RunAnalysis& a) {
-  std::string s = "time,particles,in_lobe,r10,r50,r90,beyond_r31,m1,m2,m1_phase_deg\r\n";
-  for (const DiskSnapshot& d : a.frames)
-    s += field(d.time) + "," + std::to_string(d.particles) + "," + std::to_string(d.inLobe) + "," + field(d.r10) + "," +
-         field(d.r50) + "," + field(d.r90) + "," + field(d.beyondR31) + "," + field(d.m1) + "," + field(d.m2) + "," +
-         field(d.m1PhaseDeg) + "\r\n";
-  return s;
-}
+std::string framesCsv(const RunAnalysis& a) { return tableCsv(a.frames, frameColumns()); }
 
-std::string radiiCsv(const RunAnalysis& a) {
-  std::string s = "r_in,r_out,count,mean_e,coherent_e,direction_deg\r\n";
-  for (const EccentricityBin& b : a.eccentricity.bins)
-    s += field(b.rIn) + "," + field(b.rOut) + "," + std::to_string(b.count) + "," + field(b.meanE) + "," +
-         field(b.coherentE) + "," + field(b.directionDeg) + "\r\n";
-  return s;
-}
+std::string radiiCsv(const RunAnalysis& a) { return tableCsv(a.eccentricity.bins, binColumns()); }
 
 }  // namespace velmora
