@@ -54,20 +54,11 @@ std::optional<int> chooseRange(const AnalyseOptions& o, const RunFiles& files, A
   const LightCurve lc = readLightCurve(files.lightCurve);
   LCRangeRules r(lc.samples());
   if (!r.plottable()) return usageError(kCmd, files.lightCurve + " holds less than one orbit: --first and --last cannot be used");
-  const std::string valid = " must be between 1 and " + std::to_string(r.ORBREC) + " (" + files.lightCurve + " holds " +
-                            std::to_string(r.ORBREC) + " whole orbit" + (r.ORBREC == 1 ? "" : "s") + ")";
-  std::string firstText = LCRangeRules::boxText(r.LCFIRST), lastText = LCRangeRules::boxText(r.LCLAST);
-  if (o.firstOpt->count()) {
-    firstText = std::to_string(o.firstValue);
-    if (r.firstChanged(firstText)) return usageError(kCmd, "--first" + valid);
-  }
-  if (o.lastOpt->count()) {
-    lastText = std::to_string(o.lastValue);
-    if (r.lastChanged(lastText)) return usageError(kCmd, "--last" + valid);
-  }
-  r.accept(firstText, lastText);
-  if (o.firstOpt->count() && o.lastOpt->count() && o.lastValue < o.firstValue)
-    note("--last " + std::to_string(o.lastValue) + " is below --first: the range is orbits " + std::to_string(r.LCFIRST) +
+  const auto first = o.firstOpt->count() ? std::optional(o.firstValue) : std::nullopt;
+  const auto last = o.lastOpt->count() ? std::optional(o.lastValue) : std::nullopt;
+  if (const std::string p = r.typeRange(first, last, files.lightCurve, "--"); !p.empty()) return usageError(kCmd, p);
+  if (first && last && *last < *first)
+    note("--last " + std::to_string(*last) + " is below --first: the range is orbits " + std::to_string(r.LCFIRST) +
          " to " + std::to_string(r.LCLAST) + ", as the plot dialog's OK takes it");
   opt.first = r.LCFIRST;
   opt.last = r.LCLAST;

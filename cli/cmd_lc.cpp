@@ -51,19 +51,8 @@ void describeCount(const LightCurve& lc) {
 // Types the options into the dialog's boxes (first, then last) and presses OK. A value the
 // dialog would have to correct is refused, naming the valid range.
 std::optional<int> chooseRange(LCRangeRules& r, const LcOptions& o, const std::string& file) {
-  const std::string valid = " must be between 1 and " + std::to_string(r.ORBREC) + " (" + file + " holds " +
-                            std::to_string(r.ORBREC) + " whole orbit" + (r.ORBREC == 1 ? "" : "s") + ")";
-  std::string firstText = LCRangeRules::boxText(r.LCFIRST), lastText = LCRangeRules::boxText(r.LCLAST);
   const auto first = o.first(), last = o.last();
-  if (first) {
-    firstText = std::to_string(*first);
-    if (r.firstChanged(firstText)) return usageError(kCmd, "--first" + valid);
-  }
-  if (last) {
-    lastText = std::to_string(*last);
-    if (r.lastChanged(lastText)) return usageError(kCmd, "--last" + valid);
-  }
-  r.accept(firstText, lastText);
+  if (const std::string p = r.typeRange(first, last, file, "--"); !p.empty()) return usageError(kCmd, p);
   if (first && last && *last < *first)
     note("--last " + std::to_string(*last) + " is below --first: the range is orbits " + std::to_string(r.LCFIRST) +
          " to " + std::to_string(r.LCLAST) + ", as the plot dialog's OK takes it");

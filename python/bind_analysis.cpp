@@ -53,20 +53,10 @@ std::shared_ptr<LightCurve> lightCurveOf(py::handle lc) {
 
 // The range as the plot dialog takes it: each orbit typed into its box must stand uncorrected.
 void chooseRange(LCRangeRules& r, const LightCurve& lc, const py::object& first, const py::object& last) {
-  const std::string valid = " must be between 1 and " + std::to_string(r.ORBREC) + " (" + lc.file + " holds " +
-                            std::to_string(r.ORBREC) + " whole orbit" + (r.ORBREC == 1 ? "" : "s") + ")";
-  std::string firstText = LCRangeRules::boxText(r.LCFIRST), lastText = LCRangeRules::boxText(r.LCLAST);
-  if (!first.is_none()) {
-    firstText = std::to_string(first.cast<long long>());
-    if (r.firstChanged(firstText)) raiseValueError("first" + valid);
-  }
-  if (!last.is_none()) {
-    lastText = std::to_string(last.cast<long long>());
-    if (r.lastChanged(lastText)) raiseValueError("last" + valid);
-  }
-  if (!first.is_none() && !last.is_none() && last.cast<long long>() < first.cast<long long>())
-    raiseValueError("last (" + lastText + ") is below first (" + firstText + ")");
-  r.accept(firstText, lastText);
+  const auto orbit = [](const py::object& v) { return v.is_none() ? std::nullopt : std::optional(v.cast<long long>()); };
+  const auto f = orbit(first), l = orbit(last);
+  if (const std::string p = r.typeRange(f, l, lc.file, ""); !p.empty()) raiseValueError(p);
+  if (f && l && *l < *f) raiseValueError("last (" + std::to_string(*l) + ") is below first (" + std::to_string(*f) + ")");
 }
 
 Spectrum spectrum(py::handle lcArg, const py::object& first, const py::object& last) {

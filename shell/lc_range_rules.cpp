@@ -58,4 +58,28 @@ bool LCRangeRules::accept(std::string_view firstText, std::string_view lastText)
   return plottable() && LCFIRST >= 1 && LCLAST <= ORBREC;
 }
 
+std::string LCRangeRules::typeRange(std::optional<long long> first, std::optional<long long> last,
+                                    const std::string& file, const std::string& spelling) {
+  const std::string valid = " must be between 1 and " + std::to_string(ORBREC) + " (" + file + " holds " +
+                            std::to_string(ORBREC) + " whole orbit" + (ORBREC == 1 ? "" : "s") + ")";
+  std::string firstText = boxText(LCFIRST), lastText = boxText(LCLAST);
+  const LCRangeRules before = *this;
+  if (first) {
+    firstText = std::to_string(*first);
+    if (firstChanged(firstText)) {
+      *this = before;
+      return spelling + "first" + valid;
+    }
+  }
+  if (last) {
+    lastText = std::to_string(*last);
+    if (lastChanged(lastText)) {
+      *this = before;
+      return spelling + "last" + valid;
+    }
+  }
+  accept(firstText, lastText);
+  return {};
+}
+
 }  // namespace velmora

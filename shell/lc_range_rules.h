@@ -27,6 +27,13 @@ class LCRangeRules {
   // Returns false when the file holds no whole orbit: no range can be plotted.
   bool accept(std::string_view firstText, std::string_view lastText);
 
+  // Types the orbits given into the boxes (first, then last; a box not given keeps its text) and
+  // presses OK. A value the dialog would have to correct is refused: returns the problem, naming
+  // it as `spelling` + "first" or "last" with the valid range of `file`, and leaves the range as
+  // it was. Empty when the range was accepted.
+  std::string typeRange(std::optional<long long> first, std::optional<long long> last, const std::string& file,
+                        const std::string& spelling);
+
   // True when the file holds at least one whole orbit.
   bool plottable() const { return ORBREC >= 1; }
 
