@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/filled_disk.h"
+#include "core/threads.h"
 #include "core/core.h"
 #include "core/hydro.h"
 #include "core/kernels.h"
@@ -61,7 +62,7 @@ Sim* ready(benchmark::State& state) {
     state.SkipWithError(d.why.c_str());
     return nullptr;
   }
-  bench::useThreads(static_cast<int>(state.range(0)));
+  setThreadCount(static_cast<int>(state.range(0)));
   d.restore();
   return d.S.get();
 }

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "bench/filled_disk.h"
+#include "core/threads.h"
 
 namespace velmora {
 namespace {
 
 void BM_Orbit(benchmark::State& state) {
   const int particles = static_cast<int>(state.range(0));
-  bench::useThreads(static_cast<int>(state.range(1)));
+  setThreadCount(static_cast<int>(state.range(1)));
   std::string why;
   for (auto _ : state) {
     state.PauseTiming();

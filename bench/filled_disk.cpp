@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "core/core.h"
-#include "core/threads.h"
 #include "files/files.h"
 #include "io/file_error.h"
 
@@ -85,7 +84,5 @@ double peakResidentMB() {
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
-
-void useThreads(int n) { setThreadCount(n); }
 
 }  // namespace velmora::bench

@@ -29,7 +29,4 @@ void runPhases(Sim& S, int n);
 // Peak resident size of the process so far, in MB.
 double peakResidentMB();
 
-// Sets the thread count of the passes for a benchmark.
-void useThreads(int n);
-
 }  // namespace velmora::bench

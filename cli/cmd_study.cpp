@@ -16,6 +16,7 @@
 #include "cli/study_slurm.h"
 #include "cli/study_table.h"
 #include "cli/thread_count.h"
+#include "core/threads.h"
 #include "io/file_io.h"
 
 namespace velmora::cli {
@@ -111,7 +112,7 @@ int run(const RunOptions& o, const CLI::App& app) {
   }
   PoolOptions po;
   po.jobs = static_cast<int>(o.jobs);
-  po.threads = hasThreads ? static_cast<int>(o.threads) : machineThreads();
+  po.threads = hasThreads ? static_cast<int>(o.threads) : defaultThreadCount();
   po.quiet = o.quiet;
   po.program = selfPath();
   return runPool(*t, po);

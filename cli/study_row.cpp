@@ -21,7 +21,7 @@
 
 #include "analysis/run_analysis.h"
 #include "cli/study_resume.h"
-#include "cli/thread_count.h"
+#include "core/threads.h"
 #include "io/file_io.h"
 #include "shell/headless_host.h"
 
@@ -291,7 +291,7 @@ int runRow(const Table& t, const Row& r, const RowRunOptions& o) {
 
   say("Velmora study " + t.path.filename().string() + ", " + who + " of " + std::to_string(t.rows.size()));
   say("  " + describe(r));
-  if (o.threads > 0) cli::useThreads(o.threads);
+  if (o.threads > 0) setThreadCount(o.threads);
 
   const RunParameters p = r.run.parameters();
   const std::string name = r.name;
