@@ -19,6 +19,23 @@
 namespace velmora {
 namespace {
 
+// The lanes of a group of candidates at places m .. m + W - 1 whose bit is set (the hits of the
+// distance test): their places and kernel-table indices written to hit and hitk, in lane order,
+// and their number returned. Every lane is written at the next free place, which advances only
+// past a hit, so hit and hitk are written up to W places beyond the count.
+template <class V>
+inline int packByLane(unsigned bits, int m, V d2, V scl, std::int32_t* hit, std::int32_t* hitk) {
+  alignas(32) std::int32_t ks[V::W];
+  V::tableIndex(d2, scl, ks);
+  int nh = 0;
+  for (int b = 0; b < V::W; ++b) {
+    hit[nh] = m + b;
+    hitk[nh] = ks[b];
+    nh += static_cast<int>((bits >> b) & 1u);
+  }
+  return nh;
+}
+
 // One lane: the plain scalar path.
 struct Lane1 {
   static constexpr int W = 1;
@@ -53,6 +70,9 @@ struct Lane1 {
     const float v = __builtin_sqrtf(d2.v) * scl.v;
     const std::int32_t t = static_cast<std::int32_t>(v);
     k[0] = t + (v - static_cast<float>(t) >= 0.5f ? 1 : 0) + 1;
+  }
+  static int packHits(unsigned bits, int m, Lane1 d2, Lane1 scl, std::int32_t* hit, std::int32_t* hitk) {
+    return packByLane<Lane1>(bits, m, d2, scl, hit, hitk);
   }
 };
 
@@ -96,10 +116,29 @@ struct Lane4 {
     const __m128i up = _mm_castps_si128(_mm_cmpge_ps(_mm_sub_ps(v, _mm_cvtepi32_ps(t)), _mm_set1_ps(0.5f)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(k), _mm_add_epi32(_mm_sub_epi32(t, up), _mm_set1_epi32(1)));
   }
+  static int packHits(unsigned bits, int m, Lane4 d2, Lane4 scl, std::int32_t* hit, std::int32_t* hitk) {
+    return packByLane<Lane4>(bits, m, d2, scl, hit, hitk);
+  }
 };
 #endif
 
 #if defined(__AVX2__) && !defined(VELMORA_SCALAR)
+// For each mask of 8 lanes, the lanes whose bit is set in increasing order, then the others:
+// the permutation that packs the hits of a group to its front.
+struct PackTable {
+  alignas(32) std::int32_t lanes[256][8] = {};
+  constexpr PackTable() {
+    for (int bits = 0; bits < 256; ++bits) {
+      int n = 0;
+      for (int b = 0; b < 8; ++b)
+        if ((bits >> b) & 1) lanes[bits][n++] = b;
+      for (int b = 0; b < 8; ++b)
+        if (!((bits >> b) & 1)) lanes[bits][n++] = b;
+    }
+  }
+};
+inline constexpr PackTable PACK8{};
+
 // Eight lanes (AVX2), chosen at run time where the processor has it. No fused multiply-add:
 // the file is compiled without it, so every product is rounded before it is added.
 struct Lane8 {
@@ -149,12 +188,24 @@ struct Lane8 {
     return _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
   }
   static void store(float* p, Lane8 a) { _mm256_storeu_ps(p, a.v); }
-  static void tableIndex(Lane8 d2, Lane8 scl, std::int32_t* k) {
+  static __m256i tableIndex(Lane8 d2, Lane8 scl) {
     const __m256 v = _mm256_mul_ps(_mm256_sqrt_ps(d2.v), scl.v);
     const __m256i t = _mm256_cvttps_epi32(v);
     const __m256i up = _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(v, _mm256_cvtepi32_ps(t)), _mm256_set1_ps(0.5f), _CMP_GE_OQ));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(k), _mm256_add_epi32(_mm256_sub_epi32(t, up), _mm256_set1_epi32(1)));
+    return _mm256_add_epi32(_mm256_sub_epi32(t, up), _mm256_set1_epi32(1));
   }
+  static void tableIndex(Lane8 d2, Lane8 scl, std::int32_t* k) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(k), tableIndex(d2, scl));
+  }
+  // The hits moved to the front of the lanes in one permutation each (see packByLane).
+  static int packHits(unsigned bits, int m, Lane8 d2, Lane8 scl, std::int32_t* hit, std::int32_t* hitk) {
+    const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(PACK8.lanes[bits]));
+    const __m256i places = _mm256_add_epi32(_mm256_set1_epi32(m), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(hit), _mm256_permutevar8x32_epi32(places, order));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(hitk), _mm256_permutevar8x32_epi32(tableIndex(d2, scl), order));
+    return __builtin_popcount(bits);
+  }
+
 };
 #endif
 

@@ -54,26 +54,20 @@ inline V pairFactor(V vr, V pri, V prp, V csi, V csp, V dwk, V visk, V ALPHA, V 
   return V::select(closing, fv, fp);
 }
 
-// The distance test over candidates from .. to - 1 (see ScanFn). Hits are packed without a
-// branch: every lane is written at the next free place, which advances only past a hit.
+// The distance test over candidates from .. to - 1 (see ScanFn). Each group's hits are packed to
+// the front without a branch (packHits of the lane type).
 template <class V>
 int scanRun(const float* xs, const float* ys, const float* zs, int from, int to, float px, float py, float pz,
             float cut, float scl, std::int32_t* hit, std::int32_t* hitk) {
   constexpr int W = V::W;
   const V PX = V::set1(px), PY = V::set1(py), PZ = V::set1(pz), CUT = V::set1(cut), SCL = V::set1(scl);
-  alignas(32) std::int32_t ks[lanesOf<V>];
   int nh = 0;
   for (int m = from; m < to; m += W) {
     const V d2 = distance2(PX, PY, PZ, V::loadu(xs + m), V::loadu(ys + m), V::loadu(zs + m));
     unsigned bits = V::bits(V::lt(d2, CUT));
     if (to - m < W) bits &= (1u << (to - m)) - 1u;
     if (bits == 0) continue;
-    V::tableIndex(d2, SCL, ks);
-    for (int b = 0; b < W; ++b) {
-      hit[nh] = m + b;
-      hitk[nh] = ks[b];
-      nh += static_cast<int>((bits >> b) & 1u);
-    }
+    nh += V::packHits(bits, m, d2, SCL, hit + nh, hitk + nh);
   }
   return nh;
 }
