@@ -72,9 +72,13 @@ inline void compactLevel(Sim& S, int L, int j) {
 // A move of every level: each particle drifts by dt and meets the removal tests (all four on
 // levels 1..nfull, the escape tests above), and a kept particle of levels 1..nfull is kicked with
 // the half step kickStep(L). The particles are independent of each other, so they are moved
-// side by side; then, level by level in list order, each removed particle is counted and refilled
-// by inject(ip, L), which draws its random numbers in that order, and a level above 1 loses its
-// removed particles from its list, which otherwise keeps its order.
+// side by side: in stretches of particle numbers, one per thread, when every particle in use is
+// on the level lists (as the injection and the level changes keep them), else list by list. A
+// level list holds its particles in no order of their numbers, and threads that took turns along
+// it wrote to the same cache lines all the time. Then, level by level in list order, each removed
+// particle is counted and refilled by inject(ip, L), which draws its random numbers in that
+// order, and a level above 1 loses its removed particles from its list, which otherwise keeps its
+// order.
 template <class KickStep, class Inject>
 inline void moveLevels(Sim& S, float dt, int nfull, KickStep kickStep, Inject inject) {
   std::int8_t* fate = S.passWork.fate.data();  // fate of particle ip at [ip - 1]
@@ -83,20 +87,30 @@ inline void moveLevels(Sim& S, float dt, int nfull, KickStep kickStep, Inject in
   for (int L = 1; L <= nlev; ++L) total += S.NLEV(L);
   const int T = threadsFor(total, 2048);
   int removed[MAXLEV + 1] = {};
-#pragma omp parallel num_threads(T) if (T > 1) reduction(+ : removed[:MAXLEV + 1])
-  for (int L = 1; L <= nlev; ++L) {
+  auto move = [&](int ip, int L, float dk, int* gone) {
     const bool full = L <= nfull;
-    const float dk = full ? kickStep(L) : 0.0f;
-    const int n = S.NLEV(L);
-    const I16* list = &S.LEVLIST(1, L);
+    drift(S, ip, dt);
+    const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), full);
+    fate[ip - 1] = static_cast<std::int8_t>(f);
+    if (f != Fate::Kept) ++gone[L];
+    else if (full) kick(S, ip, dk);
+  };
+  if (total == S.NPART) {
+    float dkOf[MAXLEV + 1] = {};
+    for (int L = 1; L <= nlev; ++L) dkOf[L] = L <= nfull ? kickStep(L) : 0.0f;
+#pragma omp parallel for num_threads(T) if (T > 1) schedule(static) reduction(+ : removed[:MAXLEV + 1])
+    for (int ip = 1; ip <= total; ++ip) {
+      const int L = S.LEVEL(ip);
+      move(ip, L, dkOf[L], removed);
+    }
+  } else {
+#pragma omp parallel num_threads(T) if (T > 1) reduction(+ : removed[:MAXLEV + 1])
+    for (int L = 1; L <= nlev; ++L) {
+      const float dk = L <= nfull ? kickStep(L) : 0.0f;
+      const int n = S.NLEV(L);
+      const I16* list = &S.LEVLIST(1, L);
 #pragma omp for schedule(static) nowait
-    for (int m = 0; m < n; ++m) {
-      const int ip = list[m];
-      drift(S, ip, dt);
-      const Fate f = removalTest(S, S.X(ip), S.Y(ip), S.Z(ip), full);
-      fate[ip - 1] = static_cast<std::int8_t>(f);
-      if (f != Fate::Kept) ++removed[L];
-      else if (full) kick(S, ip, dk);
+      for (int m = 0; m < n; ++m) move(list[m], L, dk, removed);
     }
   }
   for (int L = 1; L <= nlev; ++L) {
