@@ -133,8 +133,8 @@ class Search {
           hi(static_cast<float>(NGRID + 1)) {}
     I32 operator()(float x, float y, float z) const {
       const float t = (z + zoff) * inv, tx = (x + XO) * inv, ty = (y + YO) * inv;
-      const bool inz = t >= 2.0f && t < static_cast<float>(NSLABS);
-      const bool inxy = tx >= 1.0f && tx < hi && ty >= 1.0f && ty < hi;
+      const bool inz = (t >= 2.0f) & (t < static_cast<float>(NSLABS));
+      const bool inxy = (tx >= 1.0f) & (tx < hi) & (ty >= 1.0f) & (ty < hi);
       const I32 s = static_cast<I32>(inz ? t : 2.0f), ix = static_cast<I32>(inxy ? tx : 1.0f),
                 iy = static_cast<I32>(inxy ? ty : 1.0f);
       const I32 key = (s - 1) * NCELLS + (iy - 1) * NGRID + ix - 1;
@@ -174,14 +174,21 @@ class Search {
       const int t = threadIndex(), nt = teamSize();
       const int lo = static_cast<int>(static_cast<long long>(n) * t / nt);
       const int hi = static_cast<int>(static_cast<long long>(n) * (t + 1) / nt);
-      for (int i = lo; i < hi; ++i) {
-        nnb[i] = 1;
-        key[i] = keyOf(X[i], Y[i], Z[i]);
-        bad += key[i] < 0 ? 1 : 0;
-      }
+      // Separate loops, so that the first two run in vector lanes.
+      for (int i = lo; i < hi; ++i) nnb[i] = 1;
+      for (int i = lo; i < hi; ++i) key[i] = keyOf(X[i], Y[i], Z[i]);
+      for (int i = lo; i < hi; ++i) bad += key[i] < 0 ? 1 : 0;
       int m = lo;
-      for (int i = lo; i < hi; ++i)
-        if (key[i] >= 0 && needed(key[i])) W_.used[static_cast<std::size_t>(m++)] = static_cast<I16>(i + 1);
+      I16* used = W_.used.data();
+      if (all_) {
+        for (int i = lo; i < hi; ++i) {
+          used[m] = static_cast<I16>(i + 1);
+          m += key[i] >= 0 ? 1 : 0;
+        }
+      } else {
+        for (int i = lo; i < hi; ++i)
+          if (key[i] >= 0 && W_.needed.has(key[i])) used[m++] = static_cast<I16>(i + 1);
+      }
       pieceFrom_[t] = lo;
       pieceTo_[t] = m;
       if (t == 0) pieces_ = nt;
