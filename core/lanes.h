@@ -194,9 +194,6 @@ struct Lane8 {
     const __m256i up = _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(v, _mm256_cvtepi32_ps(t)), _mm256_set1_ps(0.5f), _CMP_GE_OQ));
     return _mm256_add_epi32(_mm256_sub_epi32(t, up), _mm256_set1_epi32(1));
   }
-  static void tableIndex(Lane8 d2, Lane8 scl, std::int32_t* k) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(k), tableIndex(d2, scl));
-  }
   // The hits moved to the front of the lanes in one permutation each (see packByLane).
   static int packHits(unsigned bits, int m, Lane8 d2, Lane8 scl, std::int32_t* hit, std::int32_t* hitk) {
     const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(PACK8.lanes[bits]));
@@ -205,7 +202,6 @@ struct Lane8 {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(hitk), _mm256_permutevar8x32_epi32(tableIndex(d2, scl), order));
     return __builtin_popcount(bits);
   }
-
 };
 #endif
 

@@ -121,7 +121,6 @@ class Search {
 
   static Fault earlier(const Fault& a, const Fault& b) { return b.before(a) ? b : a; }
 
-  bool needed(I32 k) const { return all_ || W_.needed.has(k); }
   static int slabOfKey(I32 k) { return k / NCELLS + 1; }
 
   // The cell key of the particle at (x, y, z): slab 2..41, cell 1..100 of a row and of a column;
