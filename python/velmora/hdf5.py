@@ -16,6 +16,8 @@ import numpy as np
 
 from velmora import _velmora
 
+__all__ = ["HDF5Snapshots", "Snapshot", "export", "kernel_density", "read_hdf5", "to_yt"]
+
 
 def _frame_range(frames):
     """(first, last) of a slice, an "A:B" text, a pair or None; last None is the end."""
@@ -199,6 +201,27 @@ def _particles(obj, h, m1, m2):
                     f"not {type(obj).__name__}")
 
 
+def kernel_density(pos, h):
+    """1 + the sum of the kernel w(r / h) over the neighbours within 2 h, for N x 3 positions: the
+    density a run computes (unnormalised, equal particle masses), here in double precision and
+    without the run's cap on a neighbour list. The particles are taken in slabs sorted along x."""
+    pos = np.asarray(pos, dtype=np.float64).reshape(-1, 3)
+    order = np.argsort(pos[:, 0], kind="stable")
+    p = pos[order]
+    x = p[:, 0]
+    rho = np.empty(len(p))
+    for a in range(0, len(p), 256):
+        b = min(a + 256, len(p))
+        lo = np.searchsorted(x, x[a] - 2 * h, "left")
+        hi = np.searchsorted(x, x[b - 1] + 2 * h, "right")
+        q = np.sqrt(((p[a:b, None, :] - p[None, lo:hi, :]) ** 2).sum(axis=-1)) / h
+        w = np.where(q < 1, 1 - 1.5 * q**2 + 0.75 * q**3, np.where(q < 2, 0.25 * (2 - q) ** 3, 0.0))
+        rho[a:b] = w.sum(axis=1)  # the particle itself gives w(0) = 1
+    out = np.empty_like(rho)
+    out[order] = rho
+    return out
+
+
 def to_yt(obj, particle_mass=1.0, h=None, m1=None, m2=None):
     """A yt dataset of a snapshot's gas (yt.load_particles), which yt treats as SPH: positions,
     masses, densities and smoothing lengths, with InternalEnergy, Temperature and (restart
@@ -210,8 +233,8 @@ def to_yt(obj, particle_mass=1.0, h=None, m1=None, m2=None):
     leaves the gas mass out: every particle gets `particle_mass` (in units of M1 + M2).
     yt's cubic kernel reaches to its smoothing length, Velmora's to 2 h, so yt is given 2 h,
     and a density of 1 + sum w (the recorded one) becomes particle_mass (1 + sum w) / (pi h^3),
-    the same kernel normalised. A restart state holds no densities: yt computes them from the
-    neighbours (add_sph_fields).
+    the same kernel normalised. A restart state holds no densities: they are computed from the
+    neighbours as a run computes them (kernel_density).
     """
     yt = _yt()
     pos, rho, mass, hd, fields, time = _particles(obj, h, m1, m2)
@@ -221,15 +244,15 @@ def to_yt(obj, particle_mass=1.0, h=None, m1=None, m2=None):
     if n == 0:
         raise ValueError("the snapshot has no particles: yt needs at least one")
     m = np.asarray(mass, dtype=np.float64) * particle_mass
+    rho = kernel_density(pos, hsph) if rho is None else np.asarray(rho, np.float64)
     data = {
         ("io", "particle_position_x"): (pos[:, 0], "code_length"),
         ("io", "particle_position_y"): (pos[:, 1], "code_length"),
         ("io", "particle_position_z"): (pos[:, 2], "code_length"),
         ("io", "particle_mass"): (m, "code_mass"),
         ("io", "smoothing_length"): (np.full(n, 2.0 * hsph), "code_length"),
+        ("io", "density"): (m * rho / (math.pi * hsph**3), "code_mass/code_length**3"),
     }
-    if rho is not None:
-        data[("io", "density")] = (m * np.asarray(rho, np.float64) / (math.pi * hsph**3), "code_mass/code_length**3")
     if fields.get("InternalEnergy") is not None:
         data[("io", "internal_energy")] = (np.asarray(fields["InternalEnergy"], np.float64), "code_velocity**2")
     if fields.get("Temperature") is not None:
@@ -251,6 +274,4 @@ def to_yt(obj, particle_mass=1.0, h=None, m1=None, m2=None):
         sim_time=time * 2 * math.pi * hd["UnitTime_in_s"],
         periodicity=(False, False, False),
     )
-    if rho is None:
-        ds.add_sph_fields()
     return ds
