@@ -33,7 +33,8 @@ void bindExport(py::module_& m) {
         } catch (const ExportError& e) {
           if (e.kind == ExportError::Kind::Stopped) throw py::error_already_set();
           if (e.kind == ExportError::Kind::Usage) raiseValueError(e.what());
-          throw std::runtime_error(e.what());
+          PyErr_SetString(PyExc_OSError, e.what());  // an output that cannot be written
+          throw py::error_already_set();
         }
         py::dict d;
         d["h5"] = r.h5;

@@ -48,7 +48,8 @@ def export(source, out, frames=None, every=1, m1=None, m2=None, h=None, alpha=No
     parameters a recording does not hold; by default they come from NAME_rs.vlm beside NAME.vlm.
     Returns a dict: h5, xmf, groups (the snapshot groups written), recording, frames_read,
     parameters_from and notes. A damaged source raises velmora.FileError with the message of
-    velmora-cli info, a request that cannot be met ValueError; nothing is left behind either way.
+    velmora-cli info, a request that cannot be met ValueError, an output that cannot be written
+    OSError; nothing is left behind in any case.
     """
     first, last = _frame_range(frames)
     return _velmora._export_hdf5(

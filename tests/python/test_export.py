@@ -199,6 +199,8 @@ def test_a_bare_recording_needs_the_parameters(cli_run, tmp_path):
     assert r.returncode == 2 and "give --m1, --m2, --h" in r.stderr
     r = run_cli(["export", "bare_lc.vlm", "--out", "x.h5"], tmp_path, check=False)
     assert r.returncode == 2 and "is a light curve" in r.stderr
+    with pytest.raises(OSError, match="the folder .*missing does not exist"):
+        velmora.export(tmp_path / "bare.vlm", tmp_path / "missing" / "x.h5", m1=1, m2=0.15, h=0.025)
     assert leftovers(tmp_path) == ["bare.vlm", "bare_lc.vlm"]
     rs = velmora.read_restart(cli_run / "demo_rs.vlm")
     r = run_cli(["export", "bare.vlm", "--out", "x.h5", "--frames", ":3", "--m1", str(rs.m1), "--m2", str(rs.m2),
