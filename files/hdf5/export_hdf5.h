@@ -1,6 +1,6 @@
 // A recording or a restart file written out as one HDF5 file, with an XDMF file beside it that
 // ParaView opens as a point cloud over time. The layout is described in the README ("Exporting
-// snapshots"); readers in other tools rely on its names, so they change only with FORMAT_VERSION.
+// snapshots"); readers in other tools rely on its names, so they change only with HDF5_FORMAT_VERSION.
 #pragma once
 
 #include <functional>
