@@ -1,8 +1,5 @@
 // velmora-cli info: what a run's file holds — recording, restart file or light curve.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -11,35 +8,12 @@
 #include "files/lightcurve.h"
 #include "files/recording.h"
 #include "files/restart_file.h"
-#include "io/fortran_format.h"
+#include "files/run_file_kind.h"
 
 namespace velmora::cli {
 namespace {
 
 const char* kCmd = "info";
-
-enum class Kind { Recording, Restart, LightCurve };
-
-bool endsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// The kind of a file from its first bytes: a recording is binary (its first integer has zero
-// bytes); of the text files, a restart file's first line holds nine numbers and a light
-// curve's one or two. A first line that tells nothing falls back on the name's suffix.
-Kind kindOf(const std::string& path, const std::string& head) {
-  for (char c : head) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u < 32 && c != '\r' && c != '\n' && c != '\t') || u >= 127) return Kind::Recording;
-  }
-  const std::string first = head.substr(0, head.find('\n'));
-  const std::size_t items = fmt::listItems(first).size();
-  if (items >= 3) return Kind::Restart;
-  if (items >= 1) return Kind::LightCurve;
-  if (endsWith(path, "_rs.vlm")) return Kind::Restart;
-  if (endsWith(path, "_lc.vlm")) return Kind::LightCurve;
-  return Kind::Recording;
-}
 
 void describeRecording(const std::string& path) {
   RecordingReader r(path);
@@ -94,24 +68,11 @@ void describeLightCurve(const std::string& path) {
 }
 
 int describe(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) {
-    std::fprintf(stderr, "velmora-cli %s: %s: cannot open: %s\n", kCmd, path.c_str(), std::strerror(errno));
-    return EXIT_FAILED;
-  }
-  std::string head(4096, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  in.close();
-  if (head.empty()) {
-    std::fprintf(stderr, "velmora-cli %s: %s: the file is empty\n", kCmd, path.c_str());
-    return EXIT_FAILED;
-  }
   try {
-    switch (kindOf(path, head)) {
-      case Kind::Recording: describeRecording(path); break;
-      case Kind::Restart: describeRestart(path); break;
-      case Kind::LightCurve: describeLightCurve(path); break;
+    switch (readRunFileKind(path)) {
+      case RunFileKind::Recording: describeRecording(path); break;
+      case RunFileKind::Restart: describeRestart(path); break;
+      case RunFileKind::LightCurve: describeLightCurve(path); break;
     }
   } catch (const std::runtime_error& e) {
     std::fflush(stdout);

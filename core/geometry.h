@@ -15,6 +15,9 @@ float lobeRadius(float q);
 // secondary (mass M2, solar masses) fills a lobe of relative radius RL2A.
 void orbitUnits(float M1, float M2, float RL2A, float& ASEP, float& PORB, float& VUNIT);
 
+// Kelvin per unit of specific energy for the velocity unit VUNIT (TEMPFACTOR).
+float temperatureFactor(float VUNIT);
+
 // The steps that SETSYS and SETSYS2 share once the masses and the smoothing length are known.
 void deriveSystem(Sim& S, bool newRun);
 

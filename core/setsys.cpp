@@ -18,6 +18,8 @@ void orbitUnits(float M1, float M2, float RL2A, float& ASEP, float& PORB, float&
   VUNIT = std::sqrt((M1 + M2) / ASEP) * 437798.0f;
 }
 
+float temperatureFactor(float VUNIT) { return VUNIT * 0.00999999f * VUNIT * 0.000121015f; }
+
 void deriveSystem(Sim& S, bool newRun) {
   // 1-2. Mass fractions, L1, the potential there, the back of the lobe and its outline.
   S.MU2 = S.M2 / (S.M1 + S.M2);
@@ -81,7 +83,7 @@ void deriveSystem(Sim& S, bool newRun) {
   S.UMIN = S.UINJ * 1e-8f;
   S.UFLOOR = 826350.0f / (0.00999999f * v2);
   S.CSFLOOR = std::sqrt(0.0101f * S.UFLOOR);
-  S.TEMPFACTOR = S.VUNIT * 0.00999999f * S.VUNIT * 0.000121015f;
+  S.TEMPFACTOR = temperatureFactor(S.VUNIT);
 
   // 11. Diagnostic line of a new run.
   if (newRun && isTrue(S.DEBUGOUT)) std::printf(" tempfactor=%15.8G\n", static_cast<double>(S.TEMPFACTOR));

@@ -22,6 +22,8 @@ inline constexpr std::uint64_t laterFrameBytes(std::uint64_t n) { return FRAME_H
 // The frames playback shows: from RECSTART to the end of NORBTOT orbits, a frame at phase 1
 // of the first recorded orbit and at every multiple of FRAMESTEP.
 long long playbackFrameTotal(I32 NORBTOT, I32 FRAMESTEP, I32 RECSTART);
+// Recorded frames per orbit: phase 1 and every multiple of the frame interval.
+inline long long recordedFramesPerOrbit(I32 FRAMESTEP) { return FRAMESTEP == 1 ? NPHASES : 1 + NPHASES / FRAMESTEP; }
 
 // One frame. The particle arrays hold N entries in slot order (index 0 is particle 1).
 struct RecordedFrame {

@@ -22,9 +22,6 @@ struct Frame {
   double time = 0;
 };
 
-// Recorded frames per orbit: phase 1 and every multiple of the frame interval.
-long long framesPerOrbit(I32 step) { return step == 1 ? NPHASES : 1 + NPHASES / step; }
-
 // A recording opened for reading by index: frames are found by passing over the ones before
 // (their headers checked, their values unread) and read whole when asked for.
 class Recording {
@@ -51,7 +48,7 @@ class Recording {
       reader_->seek(k, starts_[static_cast<std::size_t>(k)]);
       reader_->next(fr->f);
     });
-    const long long per = framesPerOrbit(framestep());
+    const long long per = recordedFramesPerOrbit(framestep());
     fr->index = k;
     fr->orbit = recstart() + k / per;
     fr->time = static_cast<double>(fr->orbit - 1) + fr->f.IPHASE / double(NPHASES);

@@ -60,4 +60,5 @@ PYBIND11_MODULE(_velmora, m) {
   bindFiles(m);
   bindRuns(m);
   bindAnalysis(m);
+  bindExport(m);
 }

@@ -30,6 +30,7 @@ from velmora._velmora import (
     system,
 )
 from velmora.analysis import Analysis, analyse
+from velmora.hdf5 import export, read_hdf5, to_yt
 
 __all__ = [
     "Analysis",
@@ -43,12 +44,15 @@ __all__ = [
     "Spectrum",
     "__version__",
     "analyse",
+    "export",
     "plot",
+    "read_hdf5",
     "read_lightcurve",
     "read_recording",
     "read_restart",
     "spectrum",
     "system",
+    "to_yt",
 ]
 
 

@@ -1,6 +1,6 @@
 // Includes run one way between the folders of the tree: io <- core <- files <- analysis,
 // display <- display/gl <- shell <- shell/qt, with cli/ and python/ on top; Qt headers only in
-// qt/ folders and OpenGL headers only in gl/ folders. Every include of the tree is read and
+// qt/ folders, OpenGL headers only in gl/ folders and HDF5 headers only in files/hdf5/. Every include of the tree is read and
 // each one against these rules is reported with its file and line.
 #include <gtest/gtest.h>
 
@@ -26,13 +26,14 @@ const std::map<std::string, std::set<std::string>>& allowed() {
       {"io", {}},
       {"core", {"io"}},
       {"files", {"io", "core"}},
+      {"files/hdf5", {"io", "core", "files"}},
       {"analysis", {"io", "core", "files"}},
       {"display", {"io", "core", "files"}},
       {"display/gl", {"io", "core", "files", "analysis", "display"}},
       {"shell", {"io", "core", "files", "analysis", "display", "display/gl"}},
       {"shell/qt", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"cli", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"python", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
+      {"cli", {"io", "core", "files", "files/hdf5", "analysis", "display", "display/gl", "shell"}},
+      {"python", {"io", "core", "files", "files/hdf5", "analysis", "display", "display/gl", "shell"}},
   };
   return a;
 }
@@ -63,6 +64,7 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
   static const std::regex inc(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
   static const std::regex qt(R"(^(Q[A-Za-z]+|Qt[A-Za-z]*/.*|q[a-z]+\.h)$)");
   static const std::regex gl(R"(^(GL|EGL|GLES[0-9]*|KHR)/.*$)");
+  static const std::regex hdf5(R"(^(hdf5|H5[A-Za-z0-9_]*)\.h(pp)?$)");
   std::vector<std::string> faults;
   for (const auto& [folder, may] : allowed()) {
     const fs::path dir = root / folder;
@@ -72,6 +74,7 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
       const std::string file = folder + "/" + entry.path().filename().string();
       const bool qtFolder = folder.ends_with("/qt") || folder == "qt";
       const bool glFolder = folder.ends_with("/gl") || folder == "gl";
+      const bool hdf5Folder = folder.ends_with("/hdf5");
       std::ifstream in(entry.path());
       std::string line;
       for (int n = 1; std::getline(in, line); ++n) {
@@ -84,6 +87,8 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
             faults.push_back(where + "Qt header <" + name + "> outside a qt/ folder");
           if (!glFolder && std::regex_match(name, gl))
             faults.push_back(where + "OpenGL header <" + name + "> outside a gl/ folder");
+          if (!hdf5Folder && std::regex_match(name, hdf5))
+            faults.push_back(where + "HDF5 header <" + name + "> outside an hdf5/ folder");
           continue;
         }
         const std::string target = folderOf(name);
@@ -134,14 +139,18 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
   put("core/bad.cpp", "// one\n// two\n#include \"files/recording.h\"\n");
   put("display/view.cpp", "#include <GL/gl.h>\n#include <QWidget>\n");
   put("display/gl/draw.cpp", "#include <GL/gl.h>\n#include \"display/view_rules.h\"\n");
+  put("files/hdf5/write.cpp", "#include <hdf5.h>\n#include \"files/recording.h\"\n#include \"analysis/fft.h\"\n");
+  put("files/recording.cpp", "#include <hdf5.h>\n");
   put("cli/main.cpp", "#include \"shell/qt/Velmora.h\"\n#include \"shell/restart_rules.h\"\n");
   const auto faults = layoutFaults(dir.path());
-  ASSERT_EQ(faults.size(), 4u) << joined(faults);
+  ASSERT_EQ(faults.size(), 6u) << joined(faults);
   EXPECT_TRUE(faults[0].starts_with("cli/main.cpp:1: includes \"shell/qt/Velmora.h\"")) << faults[0];
   EXPECT_TRUE(faults[1].starts_with("core/bad.cpp:3: includes \"files/recording.h\": core/ may not include files/"))
       << faults[1];
   EXPECT_EQ(faults[2], "display/view.cpp:1: OpenGL header <GL/gl.h> outside a gl/ folder");
   EXPECT_EQ(faults[3], "display/view.cpp:2: Qt header <QWidget> outside a qt/ folder");
+  EXPECT_TRUE(faults[4].starts_with("files/hdf5/write.cpp:3: includes \"analysis/fft.h\"")) << faults[4];
+  EXPECT_EQ(faults[5], "files/recording.cpp:1: HDF5 header <hdf5.h> outside an hdf5/ folder");
 }
 
 }  // namespace
