@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kEdge = 0.003;   // separations: the band about the outline that takes the ray test
-constexpr double kVmaxOmegaA = 4.0;  // half-width of spectra and maps: V_K at 0.055 a from the primary
+constexpr double kVmaxOmegaA = 6.0;  // half-width of spectra and maps: beyond V_K at the accretion radius
 
 double dot(const Dir3& a, double x, double y, double z) { return a.x * x + a.y * y + a.z * z; }
 
@@ -137,7 +137,7 @@ std::vector<Dir3> lobeSurface(const ObsBinary& b, int rings, int perRing) {
   return pts;
 }
 
-SkyView::SkyView(const ObsBinary& b, const std::vector<Dir3>& surface, const Dir3& n) : b_(&b), n_(n) {
+SkyView::SkyView(const ObsBinary& b, const std::vector<Dir3>& surface, const Dir3& n) : b_(b), n_(n) {
   // Sky axes: e1 across the line of sight in the orbital plane, e2 = n x e1.
   const double h = std::hypot(n.x, n.y);
   e1_ = h > 1e-12 ? Dir3{-n.y / h, n.x / h, 0.0} : Dir3{1.0, 0.0, 0.0};
@@ -181,20 +181,20 @@ SkyView::SkyView(const ObsBinary& b, const std::vector<Dir3>& surface, const Dir
   }
 }
 
-bool SkyView::hiddenByWhiteDwarf(double x, double y, double z) const { return whiteDwarfOnRay(*b_, n_, x, y, z); }
+bool SkyView::hiddenByWhiteDwarf(double x, double y, double z) const { return whiteDwarfOnRay(b_, n_, x, y, z); }
 
 bool SkyView::hidden(double x, double y, double z) const {
   if (hiddenByWhiteDwarf(x, y, z)) return true;
   const double d = dot(n_, x, y, z);
   if (d > lobeDepthMax_ + kEdge) return false;  // in front of the whole lobe
   const double u = dot(e1_, x, y, z), v = dot(e2_, x, y, z);
-  const double du = u - secU_, dvv = v - secV_, R = b_->lobeRadius + kEdge;
+  const double du = u - secU_, dvv = v - secV_, R = b_.lobeRadius + kEdge;
   if (du * du + dvv * dvv > R * R) return false;  // beside the lobe's sphere
   double m = 1e300;
   for (std::size_t k = 0; k < edgeA_.size(); ++k) m = std::min(m, edgeA_[k] * u + edgeB_[k] * v + edgeC_[k]);
   if (m < -kEdge) return false;                               // outside the outline
   if (m > kEdge && d < lobeDepthMin_ - kEdge) return true;    // inside it and behind the whole lobe
-  return lobeOnRay(*b_, n_, x, y, z);
+  return lobeOnRay(b_, n_, x, y, z);
 }
 
 std::string ObserveSettings::problem(const std::string& inclOption, const std::string& binsOption,

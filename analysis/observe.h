@@ -69,7 +69,7 @@ class SkyView {
   bool hidden(double x, double y, double z) const;
 
  private:
-  const ObsBinary* b_;
+  ObsBinary b_;
   Dir3 n_, e1_, e2_;
   double secU_ = 0, secV_ = 0, secD_ = 0;  // the secondary's centre on the sky and in depth
   double lobeDepthMin_ = 0, lobeDepthMax_ = 0;

@@ -30,12 +30,14 @@ from velmora._velmora import (
     system,
 )
 from velmora.analysis import Analysis, analyse
+from velmora.observe import Observations, read_observations
 
 __all__ = [
     "Analysis",
     "FileError",
     "Frame",
     "LightCurve",
+    "Observations",
     "Recording",
     "RestartFile",
     "RunError",
@@ -45,6 +47,7 @@ __all__ = [
     "analyse",
     "plot",
     "read_lightcurve",
+    "read_observations",
     "read_recording",
     "read_restart",
     "spectrum",
