@@ -77,10 +77,18 @@ void greyCells(const Box& b, const std::vector<double>& cells, std::size_t nx, s
   glEnd();
 }
 
+// A curve of data points, drawn only where it lies inside the box.
 void curve(const Box& b, const std::vector<double>& u, const std::vector<double>& v, double scale) {
-  glBegin(GL_LINE_STRIP);
-  for (std::size_t k = 0; k < u.size() && k < v.size(); ++k) glVertex2f(b.X(u[k] * scale), b.Y(v[k] * scale));
-  glEnd();
+  bool open = false;
+  for (std::size_t k = 0; k < u.size() && k < v.size(); ++k) {
+    const double x = u[k] * scale, y = v[k] * scale;
+    const bool in = x >= b.u0 && x <= b.u1 && y >= b.v0 && y <= b.v1;
+    if (in && !open) glBegin(GL_LINE_STRIP);
+    if (!in && open) glEnd();
+    open = in;
+    if (in) glVertex2f(b.X(x), b.Y(y));
+  }
+  if (open) glEnd();
 }
 
 void cross(const Box& b, double u, double v) {
