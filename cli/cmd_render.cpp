@@ -1,12 +1,14 @@
 // velmora-cli render: the program's views drawn without a window, saved as PNG.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "analysis/fits/obs_fits.h"
 #include "analysis/run_analysis.h"
 #include "cli/cmd_render_movie.h"
 #include "cli/progress_meter.h"
@@ -16,6 +18,7 @@
 #include "display/gl/view.h"
 #include "files/lightcurve.h"
 #include "io/data_files.h"
+#include "io/file_error.h"
 
 namespace velmora::cli {
 namespace {
@@ -254,6 +257,54 @@ int runAnalysisView(const AnalysisViewOptions& o) {
   });
 }
 
+// ---- render observe: the observations of a run ----
+
+struct ObserveViewOptions {
+  Size size;
+  std::string name, out;
+  double inclination = -1;
+};
+
+CLI::App* addObserveView(CLI::App* render, ObserveViewOptions& o) {
+  CLI::App* app = render->add_subcommand(
+      "observe", "The observations of a run (NAME_obs.fits): the Doppler map with the secondary's lobe, the stream "
+                 "and the Keplerian velocity along it, the trailed spectrum over two cycles, the eclipse curves");
+  app->add_option("NAME", o.name, "The run's base name, or its NAME_obs.fits")->required();
+  app->add_option("--inclination", o.inclination, "Inclination of the map and spectrum (default the file's first)");
+  addSize(app, o.size);
+  app->add_option("--out", o.out, "PNG file to write")->required();
+  return app;
+}
+
+int runObserveView(const ObserveViewOptions& o) {
+  const std::string cmd = "render observe";
+  if (!sizeOk(cmd, o.size)) return EXIT_USAGE;
+  const std::string file = o.name.ends_with(".fits") ? o.name : observationsName(o.name);
+  ObservationsFile f;
+  try {
+    f = readObservations(file);
+  } catch (const FileError& e) {
+    std::fprintf(stderr, "velmora-cli %s: %s\n", cmd.c_str(), e.what());
+    return EXIT_FAILED;
+  }
+  const std::vector<double>& incl = f.obs.settings.inclinations;
+  std::size_t k = 0;
+  if (o.inclination >= 0) {
+    k = static_cast<std::size_t>(std::find(incl.begin(), incl.end(), o.inclination) - incl.begin());
+    if (k == incl.size()) {
+      std::string have;
+      for (double i : incl) have += (have.empty() ? "" : ", ") + std::to_string(static_cast<int>(i));
+      return usageError(cmd, "--inclination: the file holds the inclinations " + have);
+    }
+  }
+  const std::string title = std::filesystem::path(file).filename().string() + "   q " +
+                            std::to_string(f.obs.binary.ref.q).substr(0, 5) + "   " + f.obs.emissionNote;
+  return drawAndSave(cmd, o.size, o.out, [&](View& v) {
+    v.drawObservations(f.obs, f.overlays, k, title);
+    return Drawn{};
+  });
+}
+
 Command add(CLI::App& parent) {
   auto o = std::make_shared<Options>();
   CLI::App* app = parent.add_subcommand(kCmd, "Draw a view of the program into a PNG file, without a window");
@@ -263,9 +314,12 @@ Command add(CLI::App& parent) {
   CLI::App* title = addTitle(app, *o);
   auto ao = std::make_shared<AnalysisViewOptions>();
   CLI::App* analysis = addAnalysisView(app, *ao);
+  auto oo = std::make_shared<ObserveViewOptions>();
+  CLI::App* observe = addObserveView(app, *oo);
   const Command movie = addRenderMovie(app);
-  auto run = [o, recording, title, lc, ao, analysis, movie]() -> int {
+  auto run = [o, recording, title, lc, ao, analysis, movie, oo, observe]() -> int {
     if (analysis->parsed()) return runAnalysisView(*ao);
+    if (observe->parsed()) return runObserveView(*oo);
     if (movie.app->parsed()) return movie.run();
     if (recording->parsed()) return runRecording(*o);
     if (title->parsed()) return runTitle(*o);

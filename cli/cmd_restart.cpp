@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/observe_options.h"
 #include "cli/registry.h"
 #include "cli/run_common.h"
 #include "files/restart_file.h"
@@ -19,6 +20,7 @@ struct RestartOptions {
   long long orbits = 0;
   OutputOptions out;
   ThreadsOption threads;
+  ObserveOptions observe;
   bool quiet = false;
 };
 
@@ -54,11 +56,13 @@ Command add(CLI::App& parent) {
   app->add_option("--name", o->name, "Base name of the continued run's files, at most 40 characters");
   o->out.add(*app, RestartRules::RES_MAX, "the continued run");
   o->threads.add(*app);
+  o->observe.add(*app, "the continued run");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
     o->out.given(*app);
     if (!validate(*o)) return EXIT_USAGE;
+    if (!o->observe.valid(*app, kCmd, o->orbits, o->name)) return EXIT_USAGE;
 
     // The file is read once here to describe it; RESTART reads and checks it again.
     RestartFile R;
@@ -74,7 +78,14 @@ Command add(CLI::App& parent) {
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
     o->threads.apply();
-    return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, HeadlessHost& host) { return runRestart(sim, host); });
+    const auto observer = o->observe.attach(*S, o->name);
+    bool observed = true;
+    const int rc = runWithHost(kCmd, *S, o->quiet, [&](Sim& sim, HeadlessHost& host) {
+      const RunOutcome done = runRestart(sim, host);
+      observed = done.end == RunEnd::Refused || finishObserving(kCmd, observer.get());
+      return done;
+    });
+    return rc == EXIT_OK && !observed ? EXIT_FAILED : rc;
   };
   return {app, run};
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/observe_options.h"
 #include "cli/registry.h"
 #include "cli/run_common.h"
 #include "core/geometry.h"
@@ -18,6 +19,7 @@ struct RunOptions {
   bool quiet = false;
   OutputOptions out;
   ThreadsOption threads;
+  ObserveOptions observe;
 };
 
 const char* kCmd = "run";
@@ -66,11 +68,13 @@ Command add(CLI::App& parent) {
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
   o->out.add(*app, 7, "the run");
   o->threads.add(*app);
+  o->observe.add(*app, "the run");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
     o->out.given(*app);
     if (!validate(*o)) return EXIT_USAGE;
+    if (!o->observe.valid(*app, kCmd, o->orbits, o->name)) return EXIT_USAGE;
     const NewRunSettings r = settings(*o);
     const RunParameters p = r.parameters();
     printParameters(p);
@@ -80,7 +84,14 @@ Command add(CLI::App& parent) {
     printOutputs(*S, 0);
     o->threads.apply();
 
-    return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, HeadlessHost& host) { return runNew(sim, host, p); });
+    const auto observer = o->observe.attach(*S, o->name);
+    bool observed = true;
+    const int rc = runWithHost(kCmd, *S, o->quiet, [&](Sim& sim, HeadlessHost& host) {
+      const RunOutcome done = runNew(sim, host, p);
+      observed = done.end == RunEnd::Refused || finishObserving(kCmd, observer.get());
+      return done;
+    });
+    return rc == EXIT_OK && !observed ? EXIT_FAILED : rc;
   };
   return {app, run};
 }

@@ -300,6 +300,7 @@ void levelOneEnergy(Sim& S, int n) {
       }
     }
     rates += q;
+    if (S.keepEmission) S.emission(i) += q * S.DT1;
   }
   S.EDISS += rates * S.DT1;
 }
@@ -420,6 +421,7 @@ void energyPass(Sim& S, void (*fallback)(Sim&, I32, float&)) {
       const auto c = static_cast<std::size_t>(n - 1);
       joinLevel(S, S.TMPLIST(n), P.fate[c]);
       D += P.du[c];
+      if (S.keepEmission) S.emission(S.TMPLIST(n)) += P.du[c];
     }
 #pragma omp parallel for num_threads(T) schedule(static)
     for (int n = 1; n <= nt; ++n) apply(n);
@@ -427,12 +429,16 @@ void energyPass(Sim& S, void (*fallback)(Sim&, I32, float&)) {
     for (int n = 1; n <= nt; ++n) {
       const auto c = static_cast<std::size_t>(n - 1);
       if (P.fate[c] == 0) {
-        fallback(S, S.TMPLIST(n), D);
+        float d = 0.0f;  // the fallback's one change; 0 + d is d, so D's sum is unchanged
+        fallback(S, S.TMPLIST(n), d);
+        D += d;
+        if (S.keepEmission) S.emission(S.TMPLIST(n)) += d;
         continue;
       }
       joinLevel(S, S.TMPLIST(n), P.fate[c]);
       apply(n);
       D += P.du[c];
+      if (S.keepEmission) S.emission(S.TMPLIST(n)) += P.du[c];
     }
   }
   S.EDISS += D;

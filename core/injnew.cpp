@@ -45,6 +45,9 @@ void placeAtL1(Sim& S, int ip, float c, float s) {
   // 7. Gas at the injection temperature.
   S.U(ip) = S.UINJ;
   S.CS(ip) = S.CINJ;
+  // The light of the gas that left the slot is not this particle's: it is kept apart.
+  S.emissionRemoved += S.emission(ip);
+  S.emission(ip) = 0.0f;
 }
 
 void refill(Sim& S, int ip, float c, float s, int L) {

@@ -105,6 +105,9 @@ struct PassWork {
   std::array<std::int8_t, MAXPART> fate{};
 };
 
+class PhaseWatcher;
+class RunHost;
+
 struct Sim {
   // 1. Run parameters
   float M1 = 0, M2 = 0;
@@ -225,6 +228,14 @@ struct Sim {
   Arr1<GasPoint, MAXPART> GASPT;
   SearchWork searchWork;
   PassWork passWork;
+
+  // While a run is observed (not part of the run's state): the energy each particle has
+  // dissipated since the watcher last took it (its part of EDISS), the part of removed gas
+  // (moved there when a slot is refilled), and what looks at the state after every phase.
+  bool keepEmission = false;
+  Arr1<float, MAXPART> emission;
+  double emissionRemoved = 0.0;
+  PhaseWatcher* watcher = nullptr;
 };
 
 // A mouse message of the drawing area, in pixels from its top-left corner.
@@ -244,6 +255,16 @@ class RunHost {
   virtual void viewSize(I32& VIEWW, I32& VIEWH) const = 0;  // for the button hit areas
   virtual void warn(const std::string& message) = 0;        // a frame skipped, a file not written
   virtual ~RunHost() = default;
+};
+
+// What looks at a run as it goes (the observations of `--observe`): called by the step loop at
+// the end of every phase, once its light-curve sample is booked, and at every restart point,
+// once the restart file is written. It reads the state and may reset `emission`.
+class PhaseWatcher {
+ public:
+  virtual void phaseDone(Sim& S) = 0;
+  virtual void restartPoint(Sim& S, RunHost& H) = 0;
+  virtual ~PhaseWatcher() = default;
 };
 
 }  // namespace velmora

@@ -119,7 +119,10 @@ void endOrbit(Sim& S, RunHost& H) {
     if (S.IORBIT == S.LCSTART) newLightCurve(S, H);
     else if (S.IORBIT > S.LCSTART) WRITE_LC(S, H);
   }
-  if (isTrue(S.RSFLAG) && S.RSEVERY >= 1 && S.IORBIT % S.RSEVERY == 0) WRITEFINAL(S, H);
+  if (isTrue(S.RSFLAG) && S.RSEVERY >= 1 && S.IORBIT % S.RSEVERY == 0) {
+    WRITEFINAL(S, H);
+    if (S.watcher != nullptr) S.watcher->restartPoint(S, H);
+  }
 }
 
 }  // namespace
@@ -139,6 +142,7 @@ void STEP(Sim& S, RunHost& H, I32 NDISP, I32 NINJ) {
     for (int k = 1; k <= S.NSUB; ++k) subStep(S, ++C.KSUB, k);
     C.KSUB = 0;
     bookPhase(S);
+    if (S.watcher != nullptr) S.watcher->phaseDone(S);
     recordFrame(S, H, C);
     if (!takeMessages(S, H, C)) return;
     if (NDISP >= 1 && S.IPHASE % NDISP == 0) {

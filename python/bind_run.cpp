@@ -1,9 +1,12 @@
 // Runs from Python: velmora.Simulation, a new run or one continued from a restart file, run as
 // velmora-cli runs it, with the state's particle arrays as numpy views.
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "analysis/fits/obs_fits.h"
+#include "analysis/fits/run_observer.h"
 #include "core/threads.h"
 #include "files/files.h"
 #include "files/restart_file.h"
@@ -103,7 +106,7 @@ class Simulation {
 
   void run(py::object self, long long orbits, const py::object& record, const py::object& frameStep,
            const py::object& lc, const py::object& restartEvery, const py::object& name, const py::object& threads,
-           py::object progress) {
+           py::object progress, const py::dict& observing) {
     if (running_) throw py::value_error("the simulation is running");
     if (ran_)
       throw py::value_error(
@@ -123,6 +126,7 @@ class Simulation {
     if (nthreads && (*nthreads < 1 || *nthreads > 1024))
       throw py::value_error("threads must be between 1 and 1024 (got " + std::to_string(*nthreads) + ")");
     const py::object callback = progressCallable(self, std::move(progress), orbits);
+    std::unique_ptr<RunObserver> observer = makeObserver(observing, orbits, runName);
 
     if (restart_) {
       RestartSettings r;
@@ -138,6 +142,7 @@ class Simulation {
     }
 
     setThreadCount(nthreads ? static_cast<int>(*nthreads) : 0);
+    if (observer) observer->attach(*S_);
     PythonHost host(*S_, callback);
     RunOutcome outcome;
     running_ = true;
@@ -146,13 +151,20 @@ class Simulation {
       outcome = restart_ ? runRestart(*S_, host) : runNew(*S_, host, params_);
     }
     running_ = false;
+    S_->watcher = nullptr;
     ran_ = outcome.end != RunEnd::Refused;
+    std::string unobserved;
+    if (observer && ran_) {
+      unobserved = observer->finish();
+      if (unobserved.empty() && observer->phasesObserved() > 0) obsPath_ = observer->path();
+    }
     stopped_ = host.stoppedByUser();
     seconds_ = host.elapsedSeconds();
     if (!callback.is_none() && py::hasattr(callback, "close")) callback.attr("close")();
     host.raisePending();
     if (outcome.end == RunEnd::Refused) raiseFileError(outcome.message);
     if (outcome.end == RunEnd::Failed) raiseRunError("the run stopped: " + outcome.message);
+    if (!unobserved.empty()) raiseRunError("the observations " + observer->path() + " were not written: " + unobserved);
   }
 
   py::dict parameters() const {
@@ -179,6 +191,7 @@ class Simulation {
     if (isTrue(S_->RECFLAG)) d["recording"] = recordingName(*S_);
     if (isTrue(S_->LCFLAG)) d["lightcurve"] = lightCurveName(*S_);
     if (isTrue(S_->RSFLAG)) d["restart"] = restartName(*S_);
+    if (!obsPath_.empty()) d["observations"] = obsPath_;
     return d;
   }
 
@@ -214,6 +227,35 @@ class Simulation {
     if (given) into = *v;
   }
 
+  // The observer of observe=[inclinations] with observe_from, line_bins, fwhm and emission,
+  // checked as velmora-cli checks --observe; none when observe is None.
+  static std::unique_ptr<RunObserver> makeObserver(const py::dict& o, long long orbits, const std::string& name) {
+    const auto get = [&o](const char* k) { return o.contains(k) ? py::reinterpret_borrow<py::object>(o[k]) : py::none(); };
+    const py::object incl = get("observe");
+    const bool companions = !get("observe_from").is_none() || !get("line_bins").is_none() || !get("fwhm").is_none() ||
+                            !get("emission").is_none();
+    if (incl.is_none()) {
+      if (companions) raiseValueError("observe_from, line_bins, fwhm and emission need observe");
+      return nullptr;
+    }
+    ObserveSettings s;
+    try {
+      for (py::handle v : py::iter(incl)) s.inclinations.push_back(v.cast<double>());
+    } catch (const std::exception&) {  // not iterable, or an entry not a number
+      throw py::type_error("observe takes a list of inclinations in degrees, e.g. [82, 60]");
+    }
+    if (const auto b = wholeNumber(get("line_bins"), "line_bins")) s.lineBins = static_cast<int>(std::clamp(*b, -1LL, 1000000LL));
+    if (!get("fwhm").is_none()) s.fwhm = get("fwhm").cast<double>();
+    if (!get("emission").is_none() && !parseEmission(py::str(get("emission")).cast<std::string>(), s.emission))
+      raiseValueError("emission is 'dissipation', 'density2' or 'uniform' (got " + py::repr(get("emission")).cast<std::string>() + ")");
+    if (const std::string p = s.problem("observe", "line_bins", "fwhm"); !p.empty()) raiseValueError(p);
+    const long long from = wholeNumber(get("observe_from"), "observe_from").value_or(1);
+    if (from < 1 || from > orbits)
+      raiseValueError("observe_from must be between 1 and " + std::to_string(orbits) + " (got " + std::to_string(from) + ")");
+    if (name.empty()) raiseValueError("observe writes a file named after the run: give its base name with name");
+    return std::make_unique<RunObserver>(s, observationsName(name), from);
+  }
+
   // The callable that receives (orbit, phase): the one given, a printer for True, or none.
   py::object progressCallable(py::object self, py::object progress, long long orbits) const {
     if (progress.is_none() || (py::isinstance<py::bool_>(progress) && !progress.cast<bool>())) return py::none();
@@ -230,6 +272,7 @@ class Simulation {
   NewRunSettings settings_;
   RunParameters params_;
   std::string restartFile_;
+  std::string obsPath_;  // the observations written, if any
   std::optional<RestartFile> restart_;
   bool running_ = false, ran_ = false, stopped_ = false;
   double seconds_ = 0;
@@ -261,17 +304,26 @@ velmora-cli run checks them; a bad value raises ValueError naming its range.)")
       .def(
           "run",
           [](py::object self, long long orbits, py::object record, py::object frame_step, py::object lc,
-             py::object restart_every, py::object name, py::object threads, py::object progress) {
+             py::object restart_every, py::object name, py::object threads, py::object progress,
+             py::object observe, py::object observe_from, py::object line_bins, py::object fwhm, py::object emission) {
+            py::dict observing;
+            observing["observe"] = observe, observing["observe_from"] = observe_from;
+            observing["line_bins"] = line_bins, observing["fwhm"] = fwhm, observing["emission"] = emission;
             self.cast<Simulation&>().run(self, orbits, record, frame_step, lc, restart_every, name, threads,
-                                         std::move(progress));
+                                         std::move(progress), observing);
           },
           py::arg("orbits"), py::kw_only(), py::arg("record") = py::none(), py::arg("frame_step") = py::none(),
           py::arg("lc") = py::none(), py::arg("restart_every") = py::none(), py::arg("name") = py::none(),
-          py::arg("threads") = py::none(), py::arg("progress") = py::none(),
+          py::arg("threads") = py::none(), py::arg("progress") = py::none(), py::arg("observe") = py::none(),
+          py::arg("observe_from") = py::none(), py::arg("line_bins") = py::none(), py::arg("fwhm") = py::none(),
+          py::arg("emission") = py::none(),
           R"(Runs `orbits` orbits (further orbits for a continued run), writing in the current folder the
 files velmora-cli run (or restart) writes with the same options, byte for byte:
 record=ORBIT (NAME.vlm from that orbit on, a frame every frame_step phases), lc=ORBIT
 (NAME_lc.vlm), restart_every=N (NAME_rs.vlm every N orbits); name is their base name.
+observe=[82, 60] observes the run at these inclinations (degrees) from orbit observe_from on
+(line_bins, fwhm in km/s, emission 'dissipation', 'density2' or 'uniform', as velmora-cli's
+--observe): NAME_obs.fits, read with velmora.read_observations.
 progress: True prints a progress line on standard error; a callable receives (orbit, phase)
 between phases. Ctrl-C (KeyboardInterrupt) stops the run as the QUIT button does, with every
 file complete, and is raised once it has stopped. A simulation runs once.)")

@@ -125,6 +125,13 @@ struct RunAnalysis;
 // time; a panel whose file is missing says so.
 void drawAnalysis(Display& D, const RunAnalysis& a, const std::string& title);
 
+struct Observations;
+struct MapOverlays;
+// The observations' picture (analysis/observe.h): the Doppler map of inclination number `incl`
+// with its overlays, its trailed spectrum over two cycles, the eclipse curves of every inclination.
+void drawObservations(Display& D, const Observations& o, const MapOverlays& m, std::size_t incl,
+                      const std::string& title);
+
 // Shared drawing steps of the views.
 namespace draw {
 // glCallLists of the caption's characters up to its last non-blank, at a raster position.

@@ -36,6 +36,10 @@ PlotResult View::showLC(const std::string& file, I32 first, I32 last) { return S
 
 void View::drawAnalysis(const RunAnalysis& a, const std::string& title) { velmora::drawAnalysis(D_, a, title); }
 
+void View::drawObservations(const Observations& o, const MapOverlays& m, std::size_t incl, const std::string& title) {
+  velmora::drawObservations(D_, o, m, incl, title);
+}
+
 void View::drawScene() { DRAWSCENE(D_, startFile_); }
 
 }  // namespace velmora

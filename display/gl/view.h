@@ -104,6 +104,8 @@ class View {
 
   // The analysis picture of a run (see drawAnalysis in display/gl/display.h), titled `title`.
   void drawAnalysis(const RunAnalysis& a, const std::string& title);
+  // The observations' picture (see drawObservations in display/gl/display.h).
+  void drawObservations(const Observations& o, const MapOverlays& m, std::size_t incl, const std::string& title);
 
   // The drawing state, for the routines' tests.
   Display& display() { return D_; }

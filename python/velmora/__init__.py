@@ -31,12 +31,14 @@ from velmora._velmora import (
 )
 from velmora.analysis import Analysis, analyse
 from velmora.hdf5 import export, read_hdf5, to_yt
+from velmora.observe import Observations, read_observations
 
 __all__ = [
     "Analysis",
     "FileError",
     "Frame",
     "LightCurve",
+    "Observations",
     "Recording",
     "RestartFile",
     "RunError",
@@ -48,6 +50,7 @@ __all__ = [
     "plot",
     "read_hdf5",
     "read_lightcurve",
+    "read_observations",
     "read_recording",
     "read_restart",
     "spectrum",

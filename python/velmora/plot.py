@@ -381,3 +381,114 @@ def analysis(analysis, fig=None):
     radii(a, ax=axes[1, 0])
     eccentricity(a, ax=axes[1, 1])
     return fig
+
+
+def _observations(obs):
+    import velmora
+
+    return obs if isinstance(obs, velmora.Observations) else velmora.read_observations(obs)
+
+
+def _inclination(obs, inclination):
+    if inclination is None:
+        return obs.inclinations[0]
+    for i in obs.inclinations:
+        if abs(i - inclination) < 1e-9:
+            return i
+    have = ", ".join(f"{i:g}" for i in obs.inclinations)
+    raise ValueError(f"the observations hold the inclinations {have} (not {inclination:g})")
+
+
+def doppler_map(obs, inclination=None, ax=None, overlays=True, colorbar=True):
+    """The Doppler map of one inclination (all the light of the observed phases placed at its
+    projected velocity, km/s) with the standard overlays: the secondary's Roche lobe in velocity
+    space, the ballistic stream from L1 and the Keplerian velocity along its path, and the
+    centres of both stars (the white dwarf at (0, -K1), the secondary at (0, +K2))."""
+    obs = _observations(obs)
+    i = _inclination(obs, inclination)
+    ax = _axes(ax, figsize=(5.6, 5.2))
+    v, m = obs.velocity, obs.maps[i]
+    dv = v[1] - v[0]
+    extent = (v[0] - dv / 2, v[-1] + dv / 2, v[0] - dv / 2, v[-1] + dv / 2)
+    shown = np.clip(m, 0.0, None)
+    top = np.percentile(shown[shown > 0], 99.5) if np.any(shown > 0) else 1.0
+    image = ax.imshow(shown, origin="lower", extent=extent, cmap="gray_r", vmin=0.0, vmax=top,
+                      interpolation="nearest")
+    if overlays:
+        s = obs.vorb * np.sin(np.radians(i))
+        ax.plot(obs.lobe[0] * s, obs.lobe[1] * s, color="tab:red", lw=1.0, label="secondary's lobe")
+        ax.plot(obs.stream["vx"] * s, obs.stream["vy"] * s, color="tab:blue", lw=1.0, label="stream")
+        ax.plot(obs.stream["kepler_vx"] * s, obs.stream["kepler_vy"] * s, color="tab:green", lw=1.0,
+                ls="--", label="Keplerian along the stream")
+        ax.plot([0, 0], [-obs.k1(i), obs.k2(i)], ls="none", marker="+", ms=9, color="tab:red")
+        ax.legend(loc="lower left", fontsize="x-small", frameon=False)
+    lim = min(v[-1], 1.6 * obs.vorb * np.sin(np.radians(i)) + 2 * dv) if obs.vorb > 0 else v[-1]
+    lim = max(lim, 2.2 * obs.k2(i))
+    ax.set_xlim(-lim, lim)
+    ax.set_ylim(-lim, lim)
+    ax.set_aspect("equal", adjustable="box")
+    ax.set_xlabel("$V_x$ (km/s)")
+    ax.set_ylabel("$V_y$ (km/s)")
+    ax.set_title(f"Doppler map, i = {i:g}°, {len(obs.phase)} phases", fontsize="medium")
+    if colorbar:
+        ax.figure.colorbar(image, cax=ax.inset_axes([1.03, 0.0, 0.04, 1.0]), label="light per pixel")
+    return ax
+
+
+def trailed_spectrum(obs, inclination=None, ax=None, cycles=2):
+    """The trailed spectrum of one inclination in greyscale, the emission line against the
+    orbital phase, the last whole orbit observed repeated over `cycles` cycles (all the spectra
+    when less than an orbit was observed)."""
+    obs = _observations(obs)
+    i = _inclination(obs, inclination)
+    ax = _axes(ax, figsize=(4.8, 5.6))
+    spectra, phase = obs.spectra[i], obs.phase
+    n = min(200, len(phase))
+    spectra, frac = spectra[-n:], np.mod(phase[-n:], 1.0)
+    order = np.argsort(frac, kind="stable")
+    spectra, frac = spectra[order], frac[order]
+    rows = np.concatenate([spectra] * cycles)
+    ph = np.concatenate([frac + c for c in range(cycles)])
+    v = obs.velocity
+    dv = v[1] - v[0]
+    top = np.percentile(rows[rows > 0], 99.5) if np.any(rows > 0) else 1.0
+    ax.imshow(np.clip(rows, 0.0, None), origin="lower", aspect="auto", cmap="gray_r", vmin=0.0, vmax=top,
+              extent=(v[0] - dv / 2, v[-1] + dv / 2, ph[0], ph[-1] + (ph[1] - ph[0] if len(ph) > 1 else 1.0)),
+              interpolation="nearest")
+    lim = min(v[-1], 2.0 * obs.vorb * np.sin(np.radians(i)) + 2 * dv)
+    ax.set_xlim(-lim, lim)
+    ax.set_xlabel("radial velocity (km/s)")
+    ax.set_ylabel("orbital phase")
+    ax.set_title(f"trailed spectrum, i = {i:g}°", fontsize="medium")
+    return ax
+
+
+def eclipse(obs, ax=None):
+    """The eclipse light curves: the visible light of every inclination over the orbital phase,
+    each as a fraction of all the light of its phase, and the phases observed."""
+    obs = _observations(obs)
+    ax = _axes(ax, figsize=(6.4, 3.6))
+    total = np.where(obs.total != 0.0, obs.total, 1.0)
+    for i in obs.inclinations:
+        ax.plot(obs.phase, obs.visible[i] / total, lw=0.8, label=f"i = {i:g}°")
+    ax.set_xlabel("orbital phase (orbits)")
+    ax.set_ylabel("visible light / all light")
+    ax.legend(fontsize="small", frameon=False)
+    ax.set_title("eclipse light curves", fontsize="medium")
+    return ax
+
+
+def observations(obs, fig=None):
+    """One page of the observations: the Doppler map and trailed spectrum of each inclination
+    (up to three) and the eclipse light curves below them."""
+    obs = _observations(obs)
+    import matplotlib.pyplot as plt
+
+    incl = list(obs.inclinations[:3])
+    fig = fig or plt.figure(figsize=(5.2 * len(incl), 13))
+    grid = fig.add_gridspec(3, len(incl), height_ratios=[1.0, 1.1, 0.55], hspace=0.4, wspace=0.45)
+    for k, i in enumerate(incl):
+        doppler_map(obs, i, ax=fig.add_subplot(grid[0, k]))
+        trailed_spectrum(obs, i, ax=fig.add_subplot(grid[1, k]))
+    eclipse(obs, ax=fig.add_subplot(grid[2, :]))
+    return fig

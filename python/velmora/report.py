@@ -14,12 +14,14 @@ from velmora import plot
 
 @dataclass
 class RunFiles:
-    """The files of a run named NAME (NAME.vlm, NAME_lc.vlm, NAME_rs.vlm), those present."""
+    """The files of a run named NAME (NAME.vlm, NAME_lc.vlm, NAME_rs.vlm, NAME_obs.fits), those
+    present."""
 
     name: str
     recording: object = None
     lightcurve: object = None
     restart: object = None
+    observations: object = None
     frame: object = None  # the recorded frame the page shows
     first: object = None  # the light-curve range (None: every whole orbit)
     last: object = None
@@ -39,6 +41,8 @@ class RunFiles:
             run.lightcurve = velmora.read_lightcurve(paths["lightcurve"])
         if os.path.exists(paths["restart"]):
             run.restart = velmora.read_restart(paths["restart"])
+        if os.path.exists(paths["observations"]):
+            run.observations = velmora.read_observations(paths["observations"])
         return run
 
     def paths(self):
@@ -46,10 +50,14 @@ class RunFiles:
             "recording": self.name + ".vlm",
             "lightcurve": self.name + "_lc.vlm",
             "restart": self.name + "_rs.vlm",
+            "observations": self.name + "_obs.fits",
         }
 
     def found(self):
-        return any(f is not None for f in (self.recording, self.lightcurve, self.restart))
+        return any(f is not None for f in (self.recording, self.lightcurve, self.restart, self.observations))
+
+    def observed(self):
+        return self.observations is not None and len(self.observations.phase) > 0
 
     def spectrum(self):
         if "spectrum" not in self.cache:
@@ -107,6 +115,9 @@ PANELS = [
     Panel("growth", RunFiles.grows, lambda run, ax: plot.growth(run.analysis(), ax)),
     Panel("disk radii", RunFiles.disk, lambda run, ax: plot.radii(run.analysis(), ax)),
     Panel("eccentricity", RunFiles.disk, lambda run, ax: plot.eccentricity(run.analysis(), ax)),
+    Panel("Doppler map", RunFiles.observed, lambda run, ax: plot.doppler_map(run.observations, ax=ax)),
+    Panel("trailed spectrum", RunFiles.observed, lambda run, ax: plot.trailed_spectrum(run.observations, ax=ax)),
+    Panel("eclipse curves", RunFiles.observed, lambda run, ax: plot.eclipse(run.observations, ax=ax)),
 ]
 
 

@@ -3,6 +3,7 @@
 // count and every vector path, and a capacity fault stops the run with its files complete.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -100,7 +101,7 @@ struct Outcome {
   std::string recording, lightCurve, restart;
 };
 
-Outcome fingerprintRun(int threads, VectorPath path) {
+Outcome fingerprintRun(int threads, VectorPath path, PhaseWatcher* watcher = nullptr) {
   struct Settings {
     Settings(int threads, VectorPath path) {
       setThreadCount(threads);
@@ -123,6 +124,8 @@ Outcome fingerprintRun(int threads, VectorPath path) {
   S->RECFLAG = S->LCFLAG = S->RSFLAG = TRUE4;
   S->RECSTART = S->LCSTART = S->RSEVERY = 1;
   S->FRAMESTEP = 5;
+  S->watcher = watcher;
+  S->keepEmission = watcher != nullptr;
   DISKSUB(*S, H, 1.0f, 0.15f, 1.0f, 1.0f, 300, 2, 10, 50, 1);
   return {fingerprint(*S), test::slurp("fp.vlm"), test::slurp("fp_lc.vlm"), test::slurp("fp_rs.vlm")};
 }
@@ -156,6 +159,32 @@ TEST(SameBits, OnEveryVectorPath) {
     expectSame(fingerprintRun(1, p), scalar);
   }
   expectSame(scalar, scalar);
+}
+
+// A watched run keeps each particle's light of the phase: its parts add up to the phase's
+// light-curve sample, and the run's state and files are the bits of the run nobody watches.
+TEST(SameBits, WhenEachParticlesLightIsKept) {
+  struct Watcher : PhaseWatcher {
+    int phases = 0, restartPoints = 0;
+    double worst = 0.0;
+    void phaseDone(Sim& S) override {
+      double sum = S.emissionRemoved, scale = std::abs(S.emissionRemoved);
+      S.emissionRemoved = 0.0;
+      for (int i = 1; i <= S.NPART; ++i) {
+        sum += S.emission(i);
+        scale += std::abs(S.emission(i));
+        S.emission(i) = 0.0f;
+      }
+      worst = std::max(worst, std::abs(sum - double(S.EDISSPH(S.IPHASE))) / std::max(scale, 1e-30));
+      ++phases;
+    }
+    void restartPoint(Sim&, RunHost&) override { ++restartPoints; }
+  } watcher;
+  const Outcome watched = fingerprintRun(2, defaultVectorPath(), &watcher);
+  expectSame(watched, fingerprintRun(2, defaultVectorPath()));
+  EXPECT_EQ(watcher.phases, 400);
+  EXPECT_EQ(watcher.restartPoints, 2);
+  EXPECT_LT(watcher.worst, 1e-5);
 }
 
 // Gas crammed into one spot in the middle of a run: the run stops at once with the message,

@@ -28,12 +28,13 @@ const std::map<std::string, std::set<std::string>>& allowed() {
       {"files", {"io", "core"}},
       {"files/hdf5", {"io", "core", "files"}},
       {"analysis", {"io", "core", "files"}},
+      {"analysis/fits", {"io", "core", "files", "analysis"}},
       {"display", {"io", "core", "files"}},
       {"display/gl", {"io", "core", "files", "analysis", "display"}},
       {"shell", {"io", "core", "files", "analysis", "display", "display/gl"}},
       {"shell/qt", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"cli", {"io", "core", "files", "files/hdf5", "analysis", "display", "display/gl", "shell"}},
-      {"python", {"io", "core", "files", "files/hdf5", "analysis", "display", "display/gl", "shell"}},
+      {"cli", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell"}},
+      {"python", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell"}},
   };
   return a;
 }
@@ -75,6 +76,7 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
       const bool qtFolder = folder.ends_with("/qt") || folder == "qt";
       const bool glFolder = folder.ends_with("/gl") || folder == "gl";
       const bool hdf5Folder = folder.ends_with("/hdf5");
+      const bool fitsFolder = folder.ends_with("/fits");
       std::ifstream in(entry.path());
       std::string line;
       for (int n = 1; std::getline(in, line); ++n) {
@@ -89,6 +91,8 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
             faults.push_back(where + "OpenGL header <" + name + "> outside a gl/ folder");
           if (!hdf5Folder && std::regex_match(name, hdf5))
             faults.push_back(where + "HDF5 header <" + name + "> outside an hdf5/ folder");
+          if (!fitsFolder && name == "fitsio.h")
+            faults.push_back(where + "cfitsio header <" + name + "> outside a fits/ folder");
           continue;
         }
         const std::string target = folderOf(name);
@@ -142,8 +146,13 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
   put("files/hdf5/write.cpp", "#include <hdf5.h>\n#include \"files/recording.h\"\n#include \"analysis/fft.h\"\n");
   put("files/recording.cpp", "#include <hdf5.h>\n");
   put("cli/main.cpp", "#include \"shell/qt/Velmora.h\"\n#include \"shell/restart_rules.h\"\n");
-  const auto faults = layoutFaults(dir.path());
-  ASSERT_EQ(faults.size(), 6u) << joined(faults);
+  put("analysis/fits/obs.cpp", "#include <fitsio.h>\n#include \"analysis/observe.h\"\n");
+  put("analysis/obs.cpp", "#include <fitsio.h>\n#include \"analysis/fits/obs_fits.h\"\n");
+  auto faults = layoutFaults(dir.path());
+  ASSERT_EQ(faults.size(), 8u) << joined(faults);
+  EXPECT_EQ(faults[0], "analysis/obs.cpp:1: cfitsio header <fitsio.h> outside a fits/ folder");
+  EXPECT_TRUE(faults[1].starts_with("analysis/obs.cpp:2: includes \"analysis/fits/obs_fits.h\"")) << faults[1];
+  faults.erase(faults.begin(), faults.begin() + 2);
   EXPECT_TRUE(faults[0].starts_with("cli/main.cpp:1: includes \"shell/qt/Velmora.h\"")) << faults[0];
   EXPECT_TRUE(faults[1].starts_with("core/bad.cpp:3: includes \"files/recording.h\": core/ may not include files/"))
       << faults[1];
