@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -178,6 +179,29 @@ TEST_F(AnalyseCli, JsonKeysAndTables) {
   const std::size_t bins = e["bins"]["r_in"].array().size();
   EXPECT_EQ(bins, 14u);  // rings of 0.05 out to L1, 0.65 from the primary
   for (const auto& [key, col] : e["bins"].object()) EXPECT_EQ(col.array().size(), bins) << key;
+}
+
+// The JSON text, byte for byte, as the files in tests/cli/data hold it: the keys, their order,
+// the layout and every number's digits. The whole run, and the light curve and the recording
+// alone (the sections of the missing files null, the notes naming them).
+// VELMORA_WRITE_ANALYSE_JSON=1 writes the files anew instead of comparing.
+TEST_F(AnalyseCli, JsonTextIsTheKeptText) {
+  fs::create_directories("only");
+  fs::copy_file("demo_lc.vlm", "only/lc_lc.vlm", fs::copy_options::overwrite_existing);
+  fs::copy_file("demo.vlm", "only/rec.vlm", fs::copy_options::overwrite_existing);
+  for (const auto& [args, file] : std::vector<std::pair<std::string, std::string>>{
+           {"demo --window 2", "analyse_demo.json"},
+           {"only/lc --q 0.2 --window 1", "analyse_lc_only.json"},
+           {"only/rec", "analyse_recording_only.json"}}) {
+    const auto r = test::runCli("analyse " + args + " --json --quiet");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string kept = std::string(VELMORA_SOURCE_DIR) + "/tests/cli/data/" + file;
+    if (std::getenv("VELMORA_WRITE_ANALYSE_JSON")) {
+      std::ofstream(kept, std::ios::binary) << r.out;
+      continue;
+    }
+    EXPECT_TRUE(r.out == test::slurp(kept)) << args << " differs from " << kept << ":\n" << r.out;
+  }
 }
 
 TEST_F(AnalyseCli, CsvTables) {
