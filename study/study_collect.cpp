@@ -1,13 +1,13 @@
 // Collecting a study: each row's analysis.json and done file read into one CSV line.
-#include "cli/study_collect.h"
+#include "study/study_collect.h"
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
-#include "cli/study_json.h"
-#include "cli/study_row.h"
+#include "study/study_json.h"
+#include "study/study_row.h"
 
 namespace velmora::study {
 namespace {

@@ -1,5 +1,5 @@
 // JSON text read into a tree of values.
-#include "cli/study_json.h"
+#include "study/study_json.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // The study table: columns, values as text, reading and writing the TSV, plans from lists.
-#include "cli/study_table.h"
+#include "study/study_table.h"
 
 #include <cerrno>
 #include <cmath>

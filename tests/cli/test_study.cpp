@@ -18,10 +18,10 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/study_json.h"
-#include "cli/study_resume.h"
-#include "cli/study_row.h"
-#include "cli/study_table.h"
+#include "study/study_json.h"
+#include "study/study_resume.h"
+#include "study/study_row.h"
+#include "study/study_table.h"
 #include "files/files.h"
 #include "files/recording.h"
 #include "tests/support/cli_support.h"

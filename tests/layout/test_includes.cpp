@@ -1,7 +1,7 @@
 // Includes run one way between the folders of the tree: io <- core <- files <- analysis,
-// display <- display/gl <- shell <- shell/qt, with cli/ and python/ on top; Qt headers only in
-// qt/ folders and OpenGL headers only in gl/ folders. Every include of the tree is read and
-// each one against these rules is reported with its file and line.
+// display <- display/gl <- shell <- shell/qt, study/ on analysis and shell, with cli/ and python/
+// on top; Qt headers only in qt/ folders and OpenGL headers only in gl/ folders. Every include
+// of the tree is read and each one against these rules is reported with its file and line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,8 +31,9 @@ const std::map<std::string, std::set<std::string>>& allowed() {
       {"display/gl", {"io", "core", "files", "analysis", "display"}},
       {"shell", {"io", "core", "files", "analysis", "display", "display/gl"}},
       {"shell/qt", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"cli", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"python", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
+      {"study", {"io", "core", "files", "analysis", "display", "shell"}},
+      {"cli", {"io", "core", "files", "analysis", "display", "display/gl", "shell", "study"}},
+      {"python", {"io", "core", "files", "analysis", "display", "display/gl", "shell", "study"}},
   };
   return a;
 }
@@ -92,7 +93,7 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
         if (allowed().count(target) == 0) continue;  // not a folder of the product (tests, generated files)
         faults.push_back(where + "includes \"" + name + "\": " + folder + "/ may not include " + target +
                          "/ (includes run io <- core <- files <- analysis, display <- display/gl <- shell <- "
-                         "shell/qt, with cli/ and python/ on top)");
+                         "shell/qt, study/ on analysis and shell, with cli/ and python/ on top)");
       }
     }
   }
@@ -135,13 +136,19 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
   put("display/view.cpp", "#include <GL/gl.h>\n#include <QWidget>\n");
   put("display/gl/draw.cpp", "#include <GL/gl.h>\n#include \"display/view_rules.h\"\n");
   put("cli/main.cpp", "#include \"shell/qt/Velmora.h\"\n#include \"shell/restart_rules.h\"\n");
+  put("study/row.cpp", "#include \"shell/headless_run.h\"\n#include \"cli/registry.h\"\n");
+  put("shell/run.cpp", "#include \"study/study_row.h\"\n");
   const auto faults = layoutFaults(dir.path());
-  ASSERT_EQ(faults.size(), 4u) << joined(faults);
+  ASSERT_EQ(faults.size(), 6u) << joined(faults);
   EXPECT_TRUE(faults[0].starts_with("cli/main.cpp:1: includes \"shell/qt/Velmora.h\"")) << faults[0];
   EXPECT_TRUE(faults[1].starts_with("core/bad.cpp:3: includes \"files/recording.h\": core/ may not include files/"))
       << faults[1];
   EXPECT_EQ(faults[2], "display/view.cpp:1: OpenGL header <GL/gl.h> outside a gl/ folder");
   EXPECT_EQ(faults[3], "display/view.cpp:2: Qt header <QWidget> outside a qt/ folder");
+  EXPECT_TRUE(faults[4].starts_with("shell/run.cpp:1: includes \"study/study_row.h\": shell/ may not include study/"))
+      << faults[4];
+  EXPECT_TRUE(faults[5].starts_with("study/row.cpp:2: includes \"cli/registry.h\": study/ may not include cli/"))
+      << faults[5];
 }
 
 }  // namespace
