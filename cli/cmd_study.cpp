@@ -207,9 +207,9 @@ int collect(const std::string& table) {
   const std::string out = resultsPath(*t);
   if (const std::string err = replaceAtomically(out, c.csv); !err.empty()) return failed(cmd, err);
   std::printf("Wrote %s: %zu rows, %d with measurements\n", out.c_str(), t->rows.size(), c.done);
-  if (c.done < static_cast<int>(t->rows.size()))
-    std::fprintf(stderr, "velmora-cli %s: note: %zu rows are not done; their measurements are empty\n", cmd.c_str(),
-                 t->rows.size() - static_cast<std::size_t>(c.done));
+  if (c.notDone > 0)
+    std::fprintf(stderr, "velmora-cli %s: note: %d rows are not done; their measurements are empty\n", cmd.c_str(),
+                 c.notDone);
   if (!c.problems.empty()) {
     std::fputs(c.problems.c_str(), stderr);
     return EXIT_FAILED;
