@@ -33,5 +33,6 @@ py::array_t<T> view(const T* data, py::ssize_t n, py::handle owner, py::ssize_t 
 void bindFiles(py::module_& m);
 void bindRuns(py::module_& m);
 void bindAnalysis(py::module_& m);
+void bindStudy(py::module_& m);
 
 }  // namespace velmora::python
