@@ -119,6 +119,16 @@ TEST_F(AnalyseCli, JsonTextIsTheKeptText) {
   }
 }
 
+// A run whose name holds a byte that is not UTF-8 (a Latin-1 file name) still gives a JSON
+// object a strict reader takes: the byte becomes U+FFFD in the texts.
+TEST_F(AnalyseCli, JsonOfANameThatIsNotUtf8) {
+  fs::copy_file("demo_lc.vlm", "caf\xe9_lc.vlm", fs::copy_options::overwrite_existing);
+  const auto r = test::runCli("analyse 'caf\xe9' --q 0.2 --json --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["name"].get<std::string>(), "caf\xef\xbf\xbd");
+}
+
 TEST_F(AnalyseCli, CsvTables) {
   const auto r = test::runCli("analyse demo --csv tables --window 1 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
