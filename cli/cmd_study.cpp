@@ -228,24 +228,9 @@ Command add(CLI::App& parent) {
       "plan", "Write a study table: one row a combination of the values given. Each option takes a value, a list "
               "(0.5,1,1.5) or a range FIRST:LAST:STEP (0.05:0.35:0.05); an option not given takes run's default");
   planApp->add_option("OUT", po->out, "The table to write (OUT.tsv); the rows' folders go beside it")->required();
-  const std::map<std::string, std::string> help = {
-      {"m1", "Primary mass, solar masses (0.50..1.30, on a 0.01 grid; default 1.00)"},
-      {"q", "Mass ratio M2/M1 (0.01..1.00, on a 0.01 grid; default 0.15)"},
-      {"h", "Smoothing length (0.0080 up to 0.0400, less for more than 1000 particles; default 0.0250)"},
-      {"alpha", "First viscosity coefficient (0.01..2.00; default 1.00)"},
-      {"beta", "Second viscosity coefficient (0.01..2.00; default 1.00)"},
-      {"orbits", "Orbits of each run (default 10)"},
-      {"particles", "Particle limit (1..25000, default 1000)"},
-      {"inj", "Particles injected per phase (1..10, default 10)"},
-      {"lc", "Light curve from this orbit on, or off (default 1)"},
-      {"record", "Recording from this orbit on, or off (default off)"},
-      {"frame-step", "Phases between recorded frames, 1..7 (default 1)"},
-      {"restart-every", "Orbits between restart files (default: a fiftieth of the orbits or less, so a cut-off run "
-                        "loses at most 2 % of its work)"},
-  };
   for (const Column& c : columns()) {
     po->lists[c.key];
-    planApp->add_option(std::string("--") + c.option, po->lists[c.key], help.at(c.option));
+    planApp->add_option(std::string("--") + c.option, po->lists[c.key], c.help);
   }
   planApp->add_flag("--force", po->force, "Replace an existing table");
 

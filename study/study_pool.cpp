@@ -1,9 +1,10 @@
-// The local pool: worker processes started with fork and exec, their progress read from their
+// The local pool: worker processes started with posix_spawn, their progress read from their
 // standard error, Ctrl-C passed on as SIGTERM so every row stops as QUIT stops it.
 #include "study/study_pool.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,7 +117,6 @@ class Pool {
     }
     const std::string task = std::to_string(r.index), threads = std::to_string(share);
     const std::string table = t_.path.string();
-    // Made before the fork: the child of a process with threads may not allocate.
     std::vector<const char*> argv{o_.program.c_str()};
     for (const std::string& w : o_.command) argv.push_back(w.c_str());
     for (const char* w : {table.c_str(), "--task", task.c_str(), "--threads", threads.c_str()}) argv.push_back(w);
@@ -127,20 +127,21 @@ class Pool {
     std::vector<const char*> envp;
     for (const std::string& e : envText) envp.push_back(e.c_str());
     envp.push_back(nullptr);
-    const std::string cannot = "cannot run " + o_.program + "\n";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(fds[1], STDERR_FILENO);
-      const int null = ::open("/dev/null", O_WRONLY);
-      if (null >= 0) ::dup2(null, STDOUT_FILENO);
-      ::execve(o_.program.c_str(), const_cast<char* const*>(argv.data()), const_cast<char* const*>(envp.data()));
-      [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, cannot.data(), cannot.size());
-      ::_exit(127);
-    }
+    // posix_spawn rather than fork and exec: safe from a process with threads (the core's, an
+    // interpreter's), and a program that cannot be started is an error here, not in a child.
+    // The worker's standard error is the pipe, its standard output /dev/null.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int err = ::posix_spawn(&pid, o_.program.c_str(), &actions, nullptr, const_cast<char* const*>(argv.data()),
+                                  const_cast<char* const*>(envp.data()));
+    posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    if (pid < 0) {
+    if (err != 0) {
       ::close(fds[0]);
-      message(r.label() + ": cannot start a worker: " + std::strerror(errno));
+      message(r.label() + ": cannot start a worker (" + o_.program + "): " + std::strerror(err));
       ++failed_;
       return;
     }
