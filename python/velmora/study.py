@@ -26,7 +26,8 @@ import math
 import os
 import sys
 
-# The parameters of a study table; every other numeric column is a measurement.
+# The parameters of a study table, for a results table that does not show them (the collected
+# table holds them between "name" and "state"); every other numeric column is a measurement.
 PARAMETERS = ["m1", "q", "h", "alpha", "beta", "orbits", "particles", "inj", "lc", "record", "frame_step",
               "restart_every"]
 # Each measurement's uncertainty column.
@@ -94,7 +95,10 @@ def number(text):
 
 def _series(rows, x):
     """Rows grouped by the parameters other than x that differ between them."""
-    varying = [p for p in PARAMETERS if p != x and len({r.get(p) for r in rows}) > 1]
+    columns = list(rows[0]) if rows else []
+    parameters = (columns[columns.index("name") + 1:columns.index("state")]
+                  if "name" in columns and "state" in columns else PARAMETERS)
+    varying = [p for p in parameters if p != x and len({r.get(p) for r in rows}) > 1]
     groups = {}
     for r in rows:
         key = tuple((p, r[p]) for p in varying)

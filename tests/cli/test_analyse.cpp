@@ -98,7 +98,8 @@ TEST_F(AnalyseCli, JsonKeysAndTables) {
 
 // The JSON text, byte for byte, as the files in tests/cli/data hold it: the keys, their order,
 // the layout and every number's digits. The whole run, and the light curve and the recording
-// alone (the sections of the missing files null, the notes naming them).
+// alone (the sections of the missing files null, the notes naming them). And a name that is
+// not UTF-8.
 // VELMORA_WRITE_ANALYSE_JSON=1 writes the files anew instead of comparing.
 TEST_F(AnalyseCli, JsonTextIsTheKeptText) {
   fs::create_directories("only");
@@ -117,16 +118,12 @@ TEST_F(AnalyseCli, JsonTextIsTheKeptText) {
     }
     EXPECT_TRUE(r.out == test::slurp(kept)) << args << " differs from " << kept << ":\n" << r.out;
   }
-}
-
-// A run whose name holds a byte that is not UTF-8 (a Latin-1 file name) still gives a JSON
-// object a strict reader takes: the byte becomes U+FFFD in the texts.
-TEST_F(AnalyseCli, JsonOfANameThatIsNotUtf8) {
+  // A run whose name holds a byte that is not UTF-8 (a Latin-1 file name) still gives a JSON
+  // object a strict reader takes: the byte becomes U+FFFD in the texts.
   fs::copy_file("demo_lc.vlm", "caf\xe9_lc.vlm", fs::copy_options::overwrite_existing);
   const auto r = test::runCli("analyse 'caf\xe9' --q 0.2 --json --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  const Json j = Json::parse(r.out);
-  EXPECT_EQ(j["name"].get<std::string>(), "caf\xef\xbf\xbd");
+  EXPECT_EQ(Json::parse(r.out)["name"].get<std::string>(), "caf\xef\xbf\xbd");
 }
 
 TEST_F(AnalyseCli, CsvTables) {
