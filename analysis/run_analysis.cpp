@@ -10,6 +10,8 @@
 #include <system_error>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "files/lightcurve.h"
 #include "files/recording.h"
 #include "files/restart_file.h"
@@ -35,69 +37,51 @@ std::string numberText(double v) {
   return buf;
 }
 
-// A small writer of indented JSON: objects one key a line, arrays on one line.
-class JsonWriter {
- public:
-  std::string text;
+using Json = nlohmann::ordered_json;
 
-  void open(const std::string& key) {
-    keyed(key);
-    text += "{";
-    first_ = true;
-    ++depth_;
-  }
-  void close() {
-    --depth_;
-    text += "\n" + std::string(static_cast<std::size_t>(2 * depth_), ' ') + "}";
-    first_ = false;
-  }
-  void null(const std::string& key) { keyed(key), text += "null"; }
-  void num(const std::string& key, double v) { keyed(key), text += numberText(v); }
-  void integer(const std::string& key, long long v) { keyed(key), text += std::to_string(v); }
-  void boolean(const std::string& key, bool v) { keyed(key), text += v ? "true" : "false"; }
-  void str(const std::string& key, const std::string& v) { keyed(key), text += quoted(v); }
-  void optStr(const std::string& key, const std::string& v) { v.empty() ? null(key) : str(key, v); }
-  template <class T, class F>
-  void column(const std::string& key, const std::vector<T>& rows, F value) {
-    keyed(key);
-    text += "[";
-    for (std::size_t i = 0; i < rows.size(); ++i) text += (i ? ", " : "") + value(rows[i]);
-    text += "]";
-  }
-  void strings(const std::string& key, const std::vector<std::string>& v) {
-    column(key, v, [](const std::string& s) { return quoted(s); });
-  }
+// A number of the JSON object: null when it does not exist (NaN, infinite).
+Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
-  static std::string quoted(const std::string& s) {
-    std::string q = "\"";
-    for (char c : s) {
-      const auto u = static_cast<unsigned char>(c);
-      if (c == '"' || c == '\\') q += std::string("\\") + c;
-      else if (c == '\n') q += "\\n";
-      else if (c == '\r') q += "\\r";
-      else if (c == '\t') q += "\\t";
-      else if (u < 0x20) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", u);
-        q += buf;
-      } else q += c;
+// The JSON object's text: objects one key a line indented by two blanks a level, arrays on one
+// line, numbers to nine significant digits (%.9g, enough for the single-precision values they
+// come from), whole numbers as they are. The values and the escaping of the texts are
+// nlohmann-json's; the layout is the one the analysis has always been written in, which its
+// readers (and the tests' kept text) may rely on.
+void layout(const Json& v, int depth, std::string& out) {
+  switch (v.type()) {
+    case Json::value_t::object: {
+      out += "{";
+      bool first = true;
+      for (const auto& [key, value] : v.items()) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += std::string(static_cast<std::size_t>(2 * (depth + 1)), ' ');
+        layout(Json(key), depth + 1, out);
+        out += ": ";
+        layout(value, depth + 1, out);
+      }
+      out += "\n" + std::string(static_cast<std::size_t>(2 * depth), ' ') + "}";
+      return;
     }
-    return q + "\"";
+    case Json::value_t::array: {
+      out += "[";
+      for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i) out += ", ";
+        layout(v[i], depth, out);
+      }
+      out += "]";
+      return;
+    }
+    case Json::value_t::number_float: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.9g", v.get<double>());
+      out += buf;
+      return;
+    }
+    default:  // null, true, false, whole numbers, texts (a byte that is not UTF-8 becomes U+FFFD)
+      out += v.dump(-1, ' ', false, Json::error_handler_t::replace);
   }
-
- private:
-  void keyed(const std::string& key) {
-    if (depth_ == 0) return;  // the outermost object has no key
-    text += first_ ? "\n" : ",\n";
-    first_ = false;
-    text += std::string(static_cast<std::size_t>(2 * depth_), ' ') + quoted(key) + ": ";
-  }
-  int depth_ = 0;
-  bool first_ = true;
-};
-
-std::string num(double v) { return numberText(v); }
-std::string boolText(bool b) { return b ? "true" : "false"; }
+}
 
 // A CSV field: a number, or nothing for one that does not exist.
 std::string field(double v) { return std::isfinite(v) ? numberText(v) : ""; }
@@ -111,11 +95,11 @@ struct TableColumn {
   double (*value)(const Row&);
   Kind kind = Number;
 
-  std::string json(const Row& r) const {
+  Json json(const Row& r) const {
     const double v = value(r);
-    if (kind == Whole) return std::to_string(static_cast<long long>(v));
-    if (kind == Flag) return boolText(v != 0);
-    return numberText(v);
+    if (kind == Whole) return static_cast<long long>(v);
+    if (kind == Flag) return v != 0;
+    return number(v);
   }
   std::string csv(const Row& r) const {
     const double v = value(r);
@@ -177,10 +161,23 @@ const Table<EccentricityBin>& binColumns() {
   return t;
 }
 
-// The table's columns as JSON arrays inside the object open in j.
+// The table as an object of columns, each a JSON array of the rows' values.
 template <class Row>
-void tableJson(JsonWriter& j, const std::vector<Row>& rows, const Table<Row>& columns) {
-  for (const TableColumn<Row>& c : columns) j.column(c.name, rows, [&c](const Row& r) { return c.json(r); });
+Json tableJson(const std::vector<Row>& rows, const Table<Row>& columns) {
+  Json t = Json::object();
+  for (const TableColumn<Row>& c : columns) {
+    Json& col = t[c.name] = Json::array();
+    for (const Row& r : rows) col.push_back(c.json(r));
+  }
+  return t;
+}
+
+// A column of values made by f, as a JSON array.
+template <class T, class F>
+Json column(const std::vector<T>& values, F f) {
+  Json a = Json::array();
+  for (const T& v : values) a.push_back(f(v));
+  return a;
 }
 
 // The table as CSV: a header line, then a line a row (CRLF line ends).
@@ -355,179 +352,143 @@ RunAnalysis analyseRun(const std::string& nameOrPrefix, const AnalysisOptions& o
 }
 
 std::string analysisJson(const RunAnalysis& a) {
-  JsonWriter j;
-  j.open("");
-  j.str("format", "velmora-analysis 1");
-  j.str("name", a.files.base);
-  j.open("files");
+  Json j = Json::object();
+  j["format"] = "velmora-analysis 1";
+  j["name"] = a.files.base;
+  Json& files = j["files"] = Json::object();
   for (const auto& [key, path, present] : {std::tuple{"light_curve", &a.files.lightCurve, a.files.hasLightCurve},
                                            std::tuple{"recording", &a.files.recording, a.files.hasRecording},
-                                           std::tuple{"restart", &a.files.restart, a.files.hasRestart}}) {
-    j.open(key);
-    j.str("path", *path);
-    j.boolean("present", present);
-    j.close();
-  }
-  j.close();
-  j.strings("notes", a.notes);
-  j.num("q", a.q);
-  j.optStr("q_source", a.qSource);
+                                           std::tuple{"restart", &a.files.restart, a.files.hasRestart}})
+    files[key] = Json{{"path", *path}, {"present", present}};
+  j["notes"] = a.notes;
+  j["q"] = number(a.q);
+  j["q_source"] = a.qSource.empty() ? Json(nullptr) : Json(a.qSource);
 
   if (a.hasReference) {
     const BinaryReference& r = a.reference;
-    j.open("reference");
-    j.num("r_3to1", r.r31);
-    j.num("r_circ", r.rCirc);
-    j.num("roche_lobe_primary", r.rocheLobe);
-    j.num("l1_distance", r.l1Distance);
-    j.num("epsilon_relation", r.epsilonRelation);
-    j.close();
+    j["reference"] = Json{{"r_3to1", number(r.r31)},
+                          {"r_circ", number(r.rCirc)},
+                          {"roche_lobe_primary", number(r.rocheLobe)},
+                          {"l1_distance", number(r.l1Distance)},
+                          {"epsilon_relation", number(r.epsilonRelation)}};
   } else {
-    j.null("reference");
+    j["reference"] = nullptr;
   }
 
   if (a.hasSuperhump) {
     const SuperhumpResult& s = a.superhump;
-    const auto det = [&s](double v) { return s.detected ? v : NaN; };
-    j.open("superhump");
-    j.integer("first_orbit", s.first);
-    j.integer("last_orbit", s.last);
-    j.integer("orbits", s.orbits);
-    j.num("t_start", s.tStart);
-    j.num("t_end", s.tEnd);
-    j.integer("nfft", s.NFFT);
-    j.num("frequency_step", s.frequencyStep);
-    j.num("mean_amplitude", s.meanAmplitude);
-    j.num("sigma", s.sigma);
-    j.num("band_low", SUPERHUMP_BAND_LOW);
-    j.num("band_high", SUPERHUMP_BAND_HIGH);
-    j.boolean("detected", s.detected);
-    j.num("frequency", det(s.frequency));
-    j.num("frequency_error", det(s.frequencyError));
-    j.num("epsilon", det(s.epsilon));
-    j.num("epsilon_error", det(s.epsilonError));
-    j.num("period", det(s.period));
-    j.num("amplitude", det(s.amplitude));
-    j.num("spectrum_amplitude", det(s.spectrumAmplitude));
-    j.num("significance", det(s.significance));
-    if (s.detected) j.boolean("fit_converged", s.fitConverged);
-    else j.null("fit_converged");
-    j.num("band_max_frequency", s.bandMaxFrequency);
-    j.num("band_max_spectrum_amplitude", s.bandMaxSpectrumAmplitude);
-    j.num("band_max_significance", s.bandMaxSignificance);
-    j.num("upper_limit", s.upperLimit);
-    j.num("q_from_epsilon", a.qFromEpsilon);
-    j.num("q_from_epsilon_error", a.qFromEpsilonError);
-    j.open("spectrum");
-    j.column("frequency", s.spectrumFrequency, [](double v) { return num(v); });
-    j.column("amplitude", s.spectrumAmplitudes, [](double v) { return num(v); });
-    j.close();
-    j.open("harmonics");
+    const auto det = [&s](double v) { return number(s.detected ? v : NaN); };
+    Json& o = j["superhump"] = Json::object();
+    o["first_orbit"] = s.first;
+    o["last_orbit"] = s.last;
+    o["orbits"] = s.orbits;
+    o["t_start"] = number(s.tStart);
+    o["t_end"] = number(s.tEnd);
+    o["nfft"] = s.NFFT;
+    o["frequency_step"] = number(s.frequencyStep);
+    o["mean_amplitude"] = number(s.meanAmplitude);
+    o["sigma"] = number(s.sigma);
+    o["band_low"] = number(SUPERHUMP_BAND_LOW);
+    o["band_high"] = number(SUPERHUMP_BAND_HIGH);
+    o["detected"] = s.detected;
+    o["frequency"] = det(s.frequency);
+    o["frequency_error"] = det(s.frequencyError);
+    o["epsilon"] = det(s.epsilon);
+    o["epsilon_error"] = det(s.epsilonError);
+    o["period"] = det(s.period);
+    o["amplitude"] = det(s.amplitude);
+    o["spectrum_amplitude"] = det(s.spectrumAmplitude);
+    o["significance"] = det(s.significance);
+    o["fit_converged"] = s.detected ? Json(s.fitConverged) : Json(nullptr);
+    o["band_max_frequency"] = number(s.bandMaxFrequency);
+    o["band_max_spectrum_amplitude"] = number(s.bandMaxSpectrumAmplitude);
+    o["band_max_significance"] = number(s.bandMaxSignificance);
+    o["upper_limit"] = number(s.upperLimit);
+    o["q_from_epsilon"] = number(a.qFromEpsilon);
+    o["q_from_epsilon_error"] = number(a.qFromEpsilonError);
+    o["spectrum"] = Json{{"frequency", column(s.spectrumFrequency, number)},
+                         {"amplitude", column(s.spectrumAmplitudes, number)}};
     const auto& h = s.harmonics;
-    const auto found = [](const Harmonic& x, double v) { return num(x.found ? v : NaN); };
-    j.column("n", h, [](const Harmonic& x) { return std::to_string(x.n); });
-    j.column("found", h, [](const Harmonic& x) { return boolText(x.found); });
-    j.column("frequency", h, [&](const Harmonic& x) { return found(x, x.frequency); });
-    j.column("frequency_error", h, [&](const Harmonic& x) { return found(x, x.frequencyError); });
-    j.column("ratio", h, [&](const Harmonic& x) { return found(x, x.ratio); });
-    j.column("amplitude", h, [&](const Harmonic& x) { return found(x, x.amplitude); });
-    j.column("spectrum_amplitude", h, [&](const Harmonic& x) { return found(x, x.spectrumAmplitude); });
-    j.column("significance", h, [&](const Harmonic& x) { return found(x, x.significance); });
-    j.close();
-    j.close();
+    const auto found = [&h](double Harmonic::*m) {
+      return column(h, [m](const Harmonic& x) { return number(x.found ? x.*m : NaN); });
+    };
+    o["harmonics"] = Json{{"n", column(h, [](const Harmonic& x) { return Json(x.n); })},
+                          {"found", column(h, [](const Harmonic& x) { return Json(x.found); })},
+                          {"frequency", found(&Harmonic::frequency)},
+                          {"frequency_error", found(&Harmonic::frequencyError)},
+                          {"ratio", found(&Harmonic::ratio)},
+                          {"amplitude", found(&Harmonic::amplitude)},
+                          {"spectrum_amplitude", found(&Harmonic::spectrumAmplitude)},
+                          {"significance", found(&Harmonic::significance)}};
 
     const SuperhumpGrowth& g = a.growth;
-    const auto& w = g.windows;
-    j.open("growth");
-    j.integer("window", g.window);
-    j.integer("step", g.step);
-    if (g.onsetIndex >= 0) {
-      j.integer("onset_window", g.onsetIndex);
-      j.integer("onset_orbit", g.onsetOrbit);
-      j.num("onset_time", g.onsetTime);
-    } else {
-      j.null("onset_window");
-      j.null("onset_orbit");
-      j.null("onset_time");
-    }
-    j.integer("windows_after_onset", g.windowsAfterOnset);
-    j.num("epsilon_mean", g.epsilonMean);
-    j.num("epsilon_mean_error", g.epsilonMeanError);
-    j.open("windows");
-    tableJson(j, w, windowColumns());
-    j.close();
-    j.close();
+    Json& w = j["growth"] = Json::object();
+    w["window"] = g.window;
+    w["step"] = g.step;
+    const bool onset = g.onsetIndex >= 0;
+    w["onset_window"] = onset ? Json(g.onsetIndex) : Json(nullptr);
+    w["onset_orbit"] = onset ? Json(g.onsetOrbit) : Json(nullptr);
+    w["onset_time"] = onset ? number(g.onsetTime) : Json(nullptr);
+    w["windows_after_onset"] = g.windowsAfterOnset;
+    w["epsilon_mean"] = number(g.epsilonMean);
+    w["epsilon_mean_error"] = number(g.epsilonMeanError);
+    w["windows"] = tableJson(g.windows, windowColumns());
   } else {
-    j.null("superhump");
-    j.null("growth");
+    j["superhump"] = nullptr;
+    j["growth"] = nullptr;
   }
 
   if (a.hasDisk) {
     const Precession& p = a.precession;
-    const auto& f = a.frames;
-    j.open("disk");
-    j.integer("norbtot", a.NORBTOT);
-    j.integer("framestep", a.FRAMESTEP);
-    j.integer("recstart", a.RECSTART);
-    j.num("q_recording", a.qRecording);
-    j.integer("frame_count", static_cast<long long>(f.size()));
-    j.open("precession");
-    j.boolean("measured", p.measured);
-    j.integer("frames", p.frames);
-    j.num("from", p.frames ? p.from : NaN);
-    j.num("to", p.frames ? p.to : NaN);
-    j.num("frequency", p.frequency);
-    j.num("frequency_error", p.frequencyError);
-    j.num("epsilon", p.epsilon);
-    j.num("epsilon_error", p.epsilonError);
-    j.num("residual_rms_deg", p.residualRmsDeg);
-    j.num("correlation", p.frames >= 3 ? p.correlation : NaN);
-    j.num("mean_m1", p.meanM1);
-    j.optStr("note", p.note);
-    j.close();
-    j.open("mean");
-    j.num("r10", a.meanR10);
-    j.num("r50", a.meanR50);
-    j.num("r90", a.meanR90);
-    j.num("beyond_r31", a.meanBeyondR31);
-    j.num("m1", a.meanM1);
-    j.num("m2", a.meanM2);
-    j.close();
-    j.open("frames");
-    tableJson(j, f, frameColumns());
-    j.close();
-    j.close();
+    Json& d = j["disk"] = Json::object();
+    d["norbtot"] = a.NORBTOT;
+    d["framestep"] = a.FRAMESTEP;
+    d["recstart"] = a.RECSTART;
+    d["q_recording"] = number(a.qRecording);
+    d["frame_count"] = static_cast<long long>(a.frames.size());
+    d["precession"] = Json{{"measured", p.measured},
+                           {"frames", p.frames},
+                           {"from", number(p.frames ? p.from : NaN)},
+                           {"to", number(p.frames ? p.to : NaN)},
+                           {"frequency", number(p.frequency)},
+                           {"frequency_error", number(p.frequencyError)},
+                           {"epsilon", number(p.epsilon)},
+                           {"epsilon_error", number(p.epsilonError)},
+                           {"residual_rms_deg", number(p.residualRmsDeg)},
+                           {"correlation", number(p.frames >= 3 ? p.correlation : NaN)},
+                           {"mean_m1", number(p.meanM1)},
+                           {"note", p.note.empty() ? Json(nullptr) : Json(p.note)}};
+    d["mean"] = Json{{"r10", number(a.meanR10)},         {"r50", number(a.meanR50)}, {"r90", number(a.meanR90)},
+                     {"beyond_r31", number(a.meanBeyondR31)}, {"m1", number(a.meanM1)},   {"m2", number(a.meanM2)}};
+    d["frames"] = tableJson(a.frames, frameColumns());
   } else {
-    j.null("disk");
+    j["disk"] = nullptr;
   }
 
   if (a.hasEccentricity) {
     const DiskEccentricity& e = a.eccentricity;
-    const auto& b = e.bins;
-    j.open("eccentricity");
-    j.integer("orbit", a.restartOrbit);
-    j.integer("particles", e.particles);
-    j.integer("in_lobe", e.inLobe);
-    j.integer("bound", e.bound);
-    j.num("mean_e", e.meanE);
-    j.num("coherent_e", e.coherentE);
-    j.num("direction_deg", e.directionDeg);
-    j.num("r10", e.disk.r10);
-    j.num("r50", e.disk.r50);
-    j.num("r90", e.disk.r90);
-    j.num("beyond_r31", e.disk.beyondR31);
-    j.num("m1", e.disk.m1);
-    j.num("m2", e.disk.m2);
-    j.num("m1_phase_deg", e.disk.m1PhaseDeg);
-    j.open("bins");
-    tableJson(j, b, binColumns());
-    j.close();
-    j.close();
+    Json& o = j["eccentricity"] = Json::object();
+    o["orbit"] = a.restartOrbit;
+    o["particles"] = e.particles;
+    o["in_lobe"] = e.inLobe;
+    o["bound"] = e.bound;
+    o["mean_e"] = number(e.meanE);
+    o["coherent_e"] = number(e.coherentE);
+    o["direction_deg"] = number(e.directionDeg);
+    o["r10"] = number(e.disk.r10);
+    o["r50"] = number(e.disk.r50);
+    o["r90"] = number(e.disk.r90);
+    o["beyond_r31"] = number(e.disk.beyondR31);
+    o["m1"] = number(e.disk.m1);
+    o["m2"] = number(e.disk.m2);
+    o["m1_phase_deg"] = number(e.disk.m1PhaseDeg);
+    o["bins"] = tableJson(e.bins, binColumns());
   } else {
-    j.null("eccentricity");
+    j["eccentricity"] = nullptr;
   }
-  j.close();
-  return j.text + "\n";
+  std::string text;
+  layout(j, 0, text);
+  return text + "\n";
 }
 
 std::string windowsCsv(const RunAnalysis& a) { return tableCsv(a.growth.windows, windowColumns()); }

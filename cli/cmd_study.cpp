@@ -1,8 +1,5 @@
 // velmora-cli study: parameter studies, a table of runs planned, run here or on Slurm, followed
 // and collected into one results table.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -10,11 +7,11 @@
 #include <string>
 
 #include "cli/registry.h"
-#include "cli/study_collect.h"
-#include "cli/study_pool.h"
-#include "cli/study_row.h"
-#include "cli/study_slurm.h"
-#include "cli/study_table.h"
+#include "study/study_collect.h"
+#include "study/study_pool.h"
+#include "study/study_row.h"
+#include "study/study_slurm.h"
+#include "study/study_table.h"
 #include "cli/thread_count.h"
 #include "core/threads.h"
 #include "io/file_io.h"
@@ -140,10 +137,7 @@ int slurm(const SlurmCmdOptions& o, const CLI::App& app) {
   int code = EXIT_OK;
   const auto t = loadTable(cmd, o.table, code);
   if (!t) return code;
-  for (const char* bad : {" ", "\t", "\n", "%"})
-    if (t->path.string().find(bad) != std::string::npos)
-      return usageError(cmd, "the table's path " + t->path.string() +
-                                 " holds a blank or '%', which a batch script's #SBATCH lines cannot take");
+  if (const std::string p = slurmPathProblem(*t); !p.empty()) return usageError(cmd, p);
 
   SlurmOptions so;
   so.partition = o.partition;
@@ -151,12 +145,8 @@ int slurm(const SlurmCmdOptions& o, const CLI::App& app) {
   so.cpus = static_cast<int>(o.cpus);
   so.maxParallel = static_cast<int>(o.maxParallel);
   so.program = selfPath();
-  const std::string script = t->stem().string() + ".sbatch";
-  std::error_code ec;
-  fs::create_directories(slurmLogFolder(*t), ec);
-  if (ec) return failed(cmd, "cannot create " + slurmLogFolder(*t) + ": " + ec.message());
-  if (const std::string err = replaceAtomically(script, sbatchScript(*t, so)); !err.empty()) return failed(cmd, err);
-  ::chmod(script.c_str(), 0755);
+  const std::string script = sbatchPath(*t);
+  if (const std::string err = writeSbatch(*t, so); !err.empty()) return failed(cmd, err);
   std::printf("Wrote %s: a job array of %zu task%s (one a row), %d CPU%s each\n", script.c_str(), t->rows.size(),
               t->rows.size() == 1 ? "" : "s", so.cpus, so.cpus == 1 ? "" : "s");
   std::printf("  task output in %s/\n", slurmLogFolder(*t).c_str());
@@ -164,21 +154,12 @@ int slurm(const SlurmCmdOptions& o, const CLI::App& app) {
     std::printf("Submit it with: sbatch %s\n", script.c_str());
     return EXIT_OK;
   }
-  const std::string line = "cd " + shellQuoted(t->folder.string()) + " && sbatch --parsable " + shellQuoted(script) + " 2>&1";
-  FILE* p = ::popen(line.c_str(), "r");
-  if (!p) return failed(cmd, "cannot run sbatch");
-  std::string said;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) said += buf;
-  const int status = ::pclose(p);
-  while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
-  if (status != 0) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-      return failed(cmd, "sbatch is not found: submit from a machine of a Slurm cluster");
-    return failed(cmd, "sbatch refused the script: " + said);
+  std::string job;
+  try {
+    job = submitSbatch(*t);
+  } catch (const StudyError& e) {
+    return failed(cmd, e.what());
   }
-  const std::string lastLine = said.substr(said.rfind('\n') == std::string::npos ? 0 : said.rfind('\n') + 1);
-  const std::string job = lastLine.substr(0, lastLine.find(';'));
   std::printf("Submitted job array %s\n", job.c_str());
   std::printf("Follow it with: velmora-cli study status %s\n", o.table.c_str());
   return EXIT_OK;
@@ -226,9 +207,9 @@ int collect(const std::string& table) {
   const std::string out = resultsPath(*t);
   if (const std::string err = replaceAtomically(out, c.csv); !err.empty()) return failed(cmd, err);
   std::printf("Wrote %s: %zu rows, %d with measurements\n", out.c_str(), t->rows.size(), c.done);
-  if (c.done < static_cast<int>(t->rows.size()))
-    std::fprintf(stderr, "velmora-cli %s: note: %zu rows are not done; their measurements are empty\n", cmd.c_str(),
-                 t->rows.size() - static_cast<std::size_t>(c.done));
+  if (c.notDone > 0)
+    std::fprintf(stderr, "velmora-cli %s: note: %d rows are not done; their measurements are empty\n", cmd.c_str(),
+                 c.notDone);
   if (!c.problems.empty()) {
     std::fputs(c.problems.c_str(), stderr);
     return EXIT_FAILED;
@@ -247,24 +228,9 @@ Command add(CLI::App& parent) {
       "plan", "Write a study table: one row a combination of the values given. Each option takes a value, a list "
               "(0.5,1,1.5) or a range FIRST:LAST:STEP (0.05:0.35:0.05); an option not given takes run's default");
   planApp->add_option("OUT", po->out, "The table to write (OUT.tsv); the rows' folders go beside it")->required();
-  const std::map<std::string, std::string> help = {
-      {"m1", "Primary mass, solar masses (0.50..1.30, on a 0.01 grid; default 1.00)"},
-      {"q", "Mass ratio M2/M1 (0.01..1.00, on a 0.01 grid; default 0.15)"},
-      {"h", "Smoothing length (0.0080 up to 0.0400, less for more than 1000 particles; default 0.0250)"},
-      {"alpha", "First viscosity coefficient (0.01..2.00; default 1.00)"},
-      {"beta", "Second viscosity coefficient (0.01..2.00; default 1.00)"},
-      {"orbits", "Orbits of each run (default 10)"},
-      {"particles", "Particle limit (1..25000, default 1000)"},
-      {"inj", "Particles injected per phase (1..10, default 10)"},
-      {"lc", "Light curve from this orbit on, or off (default 1)"},
-      {"record", "Recording from this orbit on, or off (default off)"},
-      {"frame-step", "Phases between recorded frames, 1..7 (default 1)"},
-      {"restart-every", "Orbits between restart files (default: a fiftieth of the orbits or less, so a cut-off run "
-                        "loses at most 2 % of its work)"},
-  };
   for (const Column& c : columns()) {
     po->lists[c.key];
-    planApp->add_option(std::string("--") + c.option, po->lists[c.key], help.at(c.option));
+    planApp->add_option(std::string("--") + c.option, po->lists[c.key], c.help);
   }
   planApp->add_flag("--force", po->force, "Replace an existing table");
 

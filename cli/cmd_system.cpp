@@ -1,7 +1,10 @@
 // velmora-cli system: the derived constants of a pair of stars.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/registry.h"
 #include "core/core.h"
@@ -43,10 +46,15 @@ Command add(CLI::App& parent) {
 
     const auto list = systemConstants(*S);
     if (o->json) {
-      std::printf("{");
-      for (std::size_t i = 0; i < list.size(); ++i)
-        std::printf("%s\"%s\": %.9g", i ? ", " : "", list[i].first, static_cast<double>(list[i].second));
-      std::printf("}\n");
+      // The constants in their order, each with the nine digits the text listing shows (a
+      // single-precision value carries no more), as nlohmann-json writes the shortest number.
+      nlohmann::ordered_json j = nlohmann::ordered_json::object();
+      for (const auto& [name, v] : list) {
+        char digits[40];
+        std::snprintf(digits, sizeof digits, "%.9g", static_cast<double>(v));
+        j[name] = std::strtod(digits, nullptr);
+      }
+      std::printf("%s\n", j.dump().c_str());
     } else {
       for (const auto& [name, v] : list) std::printf("%-11s %.9g\n", name, static_cast<double>(v));
     }

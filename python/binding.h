@@ -34,5 +34,6 @@ void bindFiles(py::module_& m);
 void bindRuns(py::module_& m);
 void bindAnalysis(py::module_& m);
 void bindExport(py::module_& m);
+void bindStudy(py::module_& m);
 
 }  // namespace velmora::python

@@ -54,11 +54,12 @@ std::string readablePath(py::handle path) {
 
 PYBIND11_MODULE(_velmora, m) {
   using namespace velmora::python;
-  m.doc() = "The C++ side of the velmora package: file readers, runs and the light-curve analysis.";
+  m.doc() = "The C++ side of the velmora package: file readers, runs, the light-curve analysis and studies.";
   m.attr("__version__") = VELMORA_VERSION;
   makeExceptions(m);
   bindFiles(m);
   bindRuns(m);
   bindAnalysis(m);
   bindExport(m);
+  bindStudy(m);
 }

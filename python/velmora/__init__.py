@@ -8,6 +8,8 @@ light-curve analysis, and figures with matplotlib (velmora.plot).
     s = velmora.spectrum(lc, first=10)
     a = velmora.analyse("demo", first=5, window=10)    # velmora-cli analyse --json, as a dict
     a["superhump"]["epsilon"], a.windows["amplitude"], a.frames["r50"]
+    s = velmora.Study.plan("s.tsv", q=[0.1, 0.2], orbits=3)   # a parameter study
+    s.run(jobs=2); s.collect()
 
 Files are read as velmora-cli reads them; a damaged file raises velmora.FileError (a
 ValueError) with the message velmora-cli info gives.
@@ -32,6 +34,7 @@ from velmora._velmora import (
 from velmora.analysis import Analysis, analyse
 from velmora.hdf5 import export, read_hdf5, to_yt
 from velmora.observe import Observations, read_observations
+from velmora.study import Study
 
 __all__ = [
     "Analysis",
@@ -44,6 +47,7 @@ __all__ = [
     "RunError",
     "Simulation",
     "Spectrum",
+    "Study",
     "__version__",
     "analyse",
     "export",

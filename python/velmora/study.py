@@ -1,20 +1,33 @@
-"""Figures of a parameter study from its collected table (velmora-cli study collect OUT.tsv).
+"""Parameter studies from Python, and their figures.
+
+velmora.Study plans, runs, follows and collects a study with the library velmora-cli study uses,
+so a row gives the same files whichever of them runs it:
+
+    s = velmora.Study.plan("s.tsv", q=[0.1, 0.2], particles=200, orbits=3)
+    s.run(jobs=2, progress=True)         # the local pool, as velmora-cli study run s.tsv --jobs 2
+    results = s.collect()                 # numpy structured array; s.results.csv written
+    s.plot("eps.png")                     # eps against q beside the observed relation
+
+The figure also comes from the collected table alone (velmora-cli study collect OUT.tsv):
 
     python3 -m velmora study OUT.tsv --out FIG.pdf               # eps against q, observed relation
     python3 -m velmora study OUT.tsv --out r50.png --x q --y r50  # any measurement, any parameter
 
-Reads OUT.results.csv with the standard library and draws with matplotlib; it needs nothing of
-the compiled module, so it also runs as a script: python3 python/velmora/study.py OUT.tsv ...
-Exit codes as velmora-cli's: 0 written, 1 a missing or unreadable table, 2 a usage error.
+That part reads OUT.results.csv with the standard library and draws with matplotlib; it needs
+nothing of the compiled module, so it also runs as a script: python3 python/velmora/study.py
+OUT.tsv ... Exit codes as velmora-cli's: 0 written, 1 a missing or unreadable table, 2 a usage
+error.
 """
 
 import argparse
 import csv
+import io
 import math
 import os
 import sys
 
-# The parameters of a study table; every other numeric column is a measurement.
+# The parameters of a study table, for a results table that does not show them (the collected
+# table holds them between "name" and "state"); every other numeric column is a measurement.
 PARAMETERS = ["m1", "q", "h", "alpha", "beta", "orbits", "particles", "inj", "lc", "record", "frame_step",
               "restart_every"]
 # Each measurement's uncertainty column.
@@ -82,7 +95,10 @@ def number(text):
 
 def _series(rows, x):
     """Rows grouped by the parameters other than x that differ between them."""
-    varying = [p for p in PARAMETERS if p != x and len({r.get(p) for r in rows}) > 1]
+    columns = list(rows[0]) if rows else []
+    parameters = (columns[columns.index("name") + 1:columns.index("state")]
+                  if "name" in columns and "state" in columns else PARAMETERS)
+    varying = [p for p in parameters if p != x and len({r.get(p) for r in rows}) > 1]
     groups = {}
     for r in rows:
         key = tuple((p, r[p]) for p in varying)
@@ -152,6 +168,178 @@ def plot(rows, out, x="q", y="eps", title=None):
     ax.legend(fontsize=8, loc="upper left")
     fig.savefig(out)
     plt.close(fig)
+
+
+# Columns of the collected table that hold whole numbers or text; every other one holds numbers,
+# NaN where the table has none ("off", or a row that is not done).
+_WHOLE = ("row", "orbits", "particles", "inj", "restart_every")
+_TEXT = ("name", "state")
+
+
+def _results_array(text):
+    """The collected CSV as a numpy structured array, one record per row."""
+    import numpy as np
+
+    lines = list(csv.reader(io.StringIO(text)))
+    header, body = lines[0], lines[1:]
+
+    def as_float(v):
+        return np.nan if v in ("", "off") else float(v)
+
+    fields, columns = [], []
+    for k, name in enumerate(header):
+        values = [r[k] for r in body]
+        if name in _WHOLE:
+            fields.append((name, np.int64))
+            columns.append([int(v) for v in values])
+            continue
+        if name not in _TEXT:
+            try:
+                columns.append([as_float(v) for v in values])
+                fields.append((name, np.float64))
+                continue
+            except ValueError:
+                pass  # a column of words: kept as text
+        fields.append((name, f"U{max([len(v) for v in values] + [1])}"))
+        columns.append(values)
+    table = np.zeros(len(body), np.dtype(fields))
+    for (name, _), values in zip(fields, columns):
+        table[name] = values
+    return table
+
+
+def _list_text(values):
+    """A column's values as velmora-cli study plan spells them: a value, a list or a range text."""
+    if isinstance(values, str):
+        return values
+    if values is None or values is False:
+        return "off"
+    if isinstance(values, (list, tuple, range)) or hasattr(values, "tolist"):
+        items = values.tolist() if hasattr(values, "tolist") else list(values)
+        if not isinstance(items, list):
+            items = [items]
+        return ",".join(_list_text(v) for v in items)
+    if isinstance(values, bool):
+        raise TypeError(f"a study value takes a number, a list of numbers, a range text or None (got {values!r})")
+    if isinstance(values, int):
+        return str(values)
+    return repr(float(values))
+
+
+class Study:
+    """A parameter study: a table of runs (one row a run) in a file OUT.tsv, each row run in its
+    folder beside the table, as velmora-cli study runs it.
+
+    Study.plan(path, q=[...], ...) writes a table; Study(path) opens one (a hand-made table too).
+    A bad table or value raises ValueError with velmora-cli's message; a table that cannot be
+    read raises velmora.FileError.
+    """
+
+    def __init__(self, path):
+        from velmora import _velmora
+
+        self._table = _velmora._StudyTable(path)
+
+    @classmethod
+    def plan(cls, path, force=False, **columns):
+        """Writes the table `path`: one row a combination of the values given, the first column
+        given varying slowest, as velmora-cli study plan does. Each column takes a value, a list
+        (q=[0.1, 0.2], numpy arrays too), a range text ("0.05:0.35:0.05") or None for "off" (lc,
+        record); m1, q, h, alpha, beta, orbits, particles, inj, lc, record, frame_step,
+        restart_every. A column not given takes velmora-cli run's default. An existing table is
+        replaced only with force=True."""
+        from velmora import _velmora
+
+        _velmora._study_plan(path, {k: _list_text(v) for k, v in columns.items()}, force)
+        return cls(path)
+
+    @property
+    def path(self):
+        """The table file, absolute."""
+        return self._table.path
+
+    @property
+    def rows(self):
+        """The rows as dicts: row (1-based), name and every column (None for "off")."""
+        return self._table.rows()
+
+    def row_folder(self, row):
+        """The folder of row `row` (1-based), beside the table."""
+        return self._table.row_folder(row)
+
+    def __len__(self):
+        return len(self._table.rows())
+
+    def __repr__(self):
+        return f"<velmora.Study {self.path}, {len(self)} rows>"
+
+    def run(self, jobs=1, threads=None, progress=False):
+        """Runs every row that is not done, `jobs` at a time, each in a worker process, as
+        velmora-cli study run TABLE --jobs N does: a done row is skipped, a cut-off row continues
+        from its restart file. threads: those of the whole pool, shared out between the rows
+        (default every core). progress=True shows the pool's progress on standard error. Runs
+        with the GIL released; Ctrl-C stops the running rows as QUIT stops a run (their files
+        complete) and raises KeyboardInterrupt; a second Ctrl-C ends the process at once.
+        Returns 0 when every row is done, 1 when a row failed or is running elsewhere."""
+        if not 1 <= jobs <= 256:
+            raise ValueError(f"jobs must be between 1 and 256 (got {jobs})")
+        if threads is not None and not 1 <= threads <= 1024:
+            raise ValueError(f"threads must be between 1 and 1024 (got {threads})")
+        return self._table.run_pool(jobs, threads or 0, not progress, *self._worker())
+
+    def run_row(self, row, threads=None, progress=False):
+        """Runs row `row` (1-based) in this process, as velmora-cli study run TABLE --task K does,
+        with the GIL released. Returns 0 (done, or done before) or 1 (failed, or running
+        elsewhere); Ctrl-C stops it with its files complete and raises KeyboardInterrupt."""
+        if threads is not None and not 1 <= threads <= 1024:
+            raise ValueError(f"threads must be between 1 and 1024 (got {threads})")
+        return self._table.run_row(row, threads or 0, not progress)
+
+    def status(self):
+        """Each row's state from its folder, as velmora-cli study status tells it: dicts of row,
+        name, state ("not started", "running", "stopped", "failed", "done"), detail and
+        wall_time_s (None until done)."""
+        return self._table.status()
+
+    def collect(self):
+        """Writes OUT.results.csv as velmora-cli study collect does and returns it as a numpy
+        structured array, one record per row: row, name, the parameters, state, the measurements
+        and wall_time_s (NaN where a row has none). A done row whose analysis.json cannot be read
+        raises velmora.FileError naming the file and the byte, after the table is written."""
+        from velmora import _velmora
+
+        text, problems = self._table.collect()
+        if problems:
+            raise _velmora.FileError(problems.strip())
+        return _results_array(text)
+
+    @property
+    def results_path(self):
+        """OUT.results.csv, the table collect writes."""
+        return self._table.results_path
+
+    def slurm_script(self, partition=None, time=None, cpus=1, max_parallel=None, write=True, submit=False):
+        """The Slurm job array of the study, one task a row, as velmora-cli study slurm writes it;
+        the tasks run this interpreter's worker (python3 -m velmora._study_worker). write=True
+        writes OUT.sbatch and returns its path, write=False returns the script's text;
+        submit=True also submits it with sbatch and returns the job id."""
+        script = self._table.slurm_script(partition or "", time or "", cpus, max_parallel or 0, *self._worker(),
+                                          write or submit)
+        return self._table.submit() if submit else script
+
+    def plot(self, out, x="q", y="eps", title=None):
+        """Collects the study and draws y against x into the file `out` (the figure of python3 -m
+        velmora study)."""
+        self.collect()
+        plot(read_results(self.results_path), out, x=x, y=y, title=title)
+
+    @staticmethod
+    def _worker():
+        # The program and its words before TABLE --task K --threads N: this interpreter running
+        # velmora._study_worker from the folder this package was imported from.
+        home = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+        code = f"import sys; sys.path.insert(0, {home!r}); from velmora._study_worker import main; sys.exit(main())"
+        return sys.executable, ["-c", code]
 
 
 def main(argv=None):

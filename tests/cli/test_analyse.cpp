@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <variant>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/support/cli_support.h"
 #include "tests/support/support.h"
@@ -18,93 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A JSON value read by a small strict parser: enough to check the object `--json` prints.
-struct Json {
-  std::variant<std::nullptr_t, bool, double, std::string, std::vector<Json>, std::map<std::string, Json>> v;
-  bool isNull() const { return std::holds_alternative<std::nullptr_t>(v); }
-  const Json& operator[](const std::string& k) const { return std::get<std::map<std::string, Json>>(v).at(k); }
-  const std::vector<Json>& array() const { return std::get<std::vector<Json>>(v); }
-  double number() const { return std::get<double>(v); }
-  const std::map<std::string, Json>& object() const { return std::get<std::map<std::string, Json>>(v); }
-};
-
-class JsonParser {
- public:
-  explicit JsonParser(const std::string& s) : s_(s) {}
-  Json document() {
-    Json j = value();
-    ws();
-    if (i_ != s_.size()) throw std::runtime_error("text after the value at " + std::to_string(i_));
-    return j;
-  }
-
- private:
-  void ws() {
-    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-  }
-  void expect(char c) {
-    ws();
-    if (i_ >= s_.size() || s_[i_] != c) throw std::runtime_error(std::string("expected ") + c + " at " + std::to_string(i_));
-    ++i_;
-  }
-  bool word(const char* w) {
-    const std::string t(w);
-    if (s_.compare(i_, t.size(), t) != 0) return false;
-    i_ += t.size();
-    return true;
-  }
-  std::string string() {
-    expect('"');
-    std::string out;
-    while (i_ < s_.size() && s_[i_] != '"') {
-      if (s_[i_] == '\\') ++i_;
-      out += s_[i_++];
-    }
-    expect('"');
-    return out;
-  }
-  Json value() {
-    ws();
-    if (i_ >= s_.size()) throw std::runtime_error("unexpected end");
-    const char c = s_[i_];
-    if (c == '{') {
-      ++i_;
-      std::map<std::string, Json> m;
-      ws();
-      if (s_[i_] == '}') return ++i_, Json{m};
-      for (;;) {
-        const std::string k = string();
-        expect(':');
-        if (!m.emplace(k, value()).second) throw std::runtime_error("duplicate key " + k);
-        ws();
-        if (s_[i_] == '}') return ++i_, Json{m};
-        expect(',');
-      }
-    }
-    if (c == '[') {
-      ++i_;
-      std::vector<Json> a;
-      ws();
-      if (s_[i_] == ']') return ++i_, Json{a};
-      for (;;) {
-        a.push_back(value());
-        ws();
-        if (s_[i_] == ']') return ++i_, Json{a};
-        expect(',');
-      }
-    }
-    if (c == '"') return Json{string()};
-    if (word("null")) return Json{nullptr};
-    if (word("true")) return Json{true};
-    if (word("false")) return Json{false};
-    std::size_t used = 0;
-    const double d = std::stod(s_.substr(i_, 40), &used);
-    i_ += used;
-    return Json{d};
-  }
-  const std::string& s_;
-  std::size_t i_ = 0;
-};
+using Json = nlohmann::json;
 
 // The README's demo run, made once for every test of this file.
 class AnalyseCli : public ::testing::Test {
@@ -138,46 +54,76 @@ TEST_F(AnalyseCli, ReportOfTheDemoRun) {
 TEST_F(AnalyseCli, JsonKeysAndTables) {
   const auto r = test::runCli("analyse demo --json --window 2 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  const Json j = JsonParser(r.out).document();
+  const Json j = Json::parse(r.out);
   for (const char* key : {"format", "name", "files", "notes", "q", "q_source", "reference", "superhump", "growth", "disk",
                           "eccentricity"})
-    EXPECT_TRUE(j.object().count(key)) << key;
-  EXPECT_EQ(std::get<std::string>(j["format"].v), "velmora-analysis 1");
-  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "restart");
-  EXPECT_NEAR(j["q"].number(), 0.15, 1e-6);
-  EXPECT_TRUE(std::get<bool>(j["files"]["recording"]["present"].v));
-  EXPECT_NEAR(j["reference"]["epsilon_relation"].number(), 0.18 * 0.15 + 0.29 * 0.0225, 1e-6);
+    EXPECT_TRUE(j.contains(key)) << key;
+  EXPECT_EQ(j["format"].get<std::string>(), "velmora-analysis 1");
+  EXPECT_EQ(j["q_source"].get<std::string>(), "restart");
+  EXPECT_NEAR(j["q"].get<double>(), 0.15, 1e-6);
+  EXPECT_TRUE(j["files"]["recording"]["present"].get<bool>());
+  EXPECT_NEAR(j["reference"]["epsilon_relation"].get<double>(), 0.18 * 0.15 + 0.29 * 0.0225, 1e-6);
 
   const Json& s = j["superhump"];
   for (const char* key : {"first_orbit", "last_orbit", "detected", "frequency", "frequency_error", "epsilon",
                           "epsilon_error", "amplitude", "significance", "upper_limit", "harmonics", "spectrum",
                           "q_from_epsilon"})
-    EXPECT_TRUE(s.object().count(key)) << key;
-  EXPECT_EQ(s["last_orbit"].number(), 3);
-  if (!std::get<bool>(s["detected"].v)) {
-    EXPECT_TRUE(s["epsilon"].isNull());
-    EXPECT_GT(s["upper_limit"].number(), 0.0);
+    EXPECT_TRUE(s.contains(key)) << key;
+  EXPECT_EQ(s["last_orbit"].get<double>(), 3);
+  if (!s["detected"].get<bool>()) {
+    EXPECT_TRUE(s["epsilon"].is_null());
+    EXPECT_GT(s["upper_limit"].get<double>(), 0.0);
   }
-  EXPECT_EQ(s["spectrum"]["frequency"].array().size(), s["spectrum"]["amplitude"].array().size());
+  EXPECT_EQ(s["spectrum"]["frequency"].size(), s["spectrum"]["amplitude"].size());
 
   // Windows of 2 orbits stepped by 1: orbits 1-2 and 2-3; every column as long.
   const Json& g = j["growth"];
-  EXPECT_EQ(g["step"].number(), 1);
-  for (const auto& [key, col] : g["windows"].object()) EXPECT_EQ(col.array().size(), 2u) << key;
+  EXPECT_EQ(g["step"].get<double>(), 1);
+  for (const auto& [key, col] : g["windows"].items()) EXPECT_EQ(col.size(), 2u) << key;
 
   const Json& d = j["disk"];
-  EXPECT_EQ(d["frame_count"].number(), 87);
-  for (const auto& [key, col] : d["frames"].object()) EXPECT_EQ(col.array().size(), 87u) << key;
-  EXPECT_NEAR(d["frames"]["time"].array().back().number(), 2.98, 1e-9);
-  EXPECT_TRUE(d["precession"].object().count("epsilon"));
+  EXPECT_EQ(d["frame_count"].get<double>(), 87);
+  for (const auto& [key, col] : d["frames"].items()) EXPECT_EQ(col.size(), 87u) << key;
+  EXPECT_NEAR(d["frames"]["time"].back().get<double>(), 2.98, 1e-9);
+  EXPECT_TRUE(d["precession"].contains("epsilon"));
 
   const Json& e = j["eccentricity"];
-  EXPECT_EQ(e["orbit"].number(), 3);
-  EXPECT_EQ(e["particles"].number(), 400);
-  EXPECT_LE(e["bound"].number(), e["in_lobe"].number());
-  const std::size_t bins = e["bins"]["r_in"].array().size();
+  EXPECT_EQ(e["orbit"].get<double>(), 3);
+  EXPECT_EQ(e["particles"].get<double>(), 400);
+  EXPECT_LE(e["bound"].get<double>(), e["in_lobe"].get<double>());
+  const std::size_t bins = e["bins"]["r_in"].size();
   EXPECT_EQ(bins, 14u);  // rings of 0.05 out to L1, 0.65 from the primary
-  for (const auto& [key, col] : e["bins"].object()) EXPECT_EQ(col.array().size(), bins) << key;
+  for (const auto& [key, col] : e["bins"].items()) EXPECT_EQ(col.size(), bins) << key;
+}
+
+// The JSON text, byte for byte, as the files in tests/cli/data hold it: the keys, their order,
+// the layout and every number's digits. The whole run, and the light curve and the recording
+// alone (the sections of the missing files null, the notes naming them). And a name that is
+// not UTF-8.
+// VELMORA_WRITE_ANALYSE_JSON=1 writes the files anew instead of comparing.
+TEST_F(AnalyseCli, JsonTextIsTheKeptText) {
+  fs::create_directories("only");
+  fs::copy_file("demo_lc.vlm", "only/lc_lc.vlm", fs::copy_options::overwrite_existing);
+  fs::copy_file("demo.vlm", "only/rec.vlm", fs::copy_options::overwrite_existing);
+  for (const auto& [args, file] : std::vector<std::pair<std::string, std::string>>{
+           {"demo --window 2", "analyse_demo.json"},
+           {"only/lc --q 0.2 --window 1", "analyse_lc_only.json"},
+           {"only/rec", "analyse_recording_only.json"}}) {
+    const auto r = test::runCli("analyse " + args + " --json --quiet");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string kept = std::string(VELMORA_SOURCE_DIR) + "/tests/cli/data/" + file;
+    if (std::getenv("VELMORA_WRITE_ANALYSE_JSON")) {
+      std::ofstream(kept, std::ios::binary) << r.out;
+      continue;
+    }
+    EXPECT_TRUE(r.out == test::slurp(kept)) << args << " differs from " << kept << ":\n" << r.out;
+  }
+  // A run whose name holds a byte that is not UTF-8 (a Latin-1 file name) still gives a JSON
+  // object a strict reader takes: the byte becomes U+FFFD in the texts.
+  fs::copy_file("demo_lc.vlm", "caf\xe9_lc.vlm", fs::copy_options::overwrite_existing);
+  const auto r = test::runCli("analyse 'caf\xe9' --q 0.2 --json --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["name"].get<std::string>(), "caf\xef\xbf\xbd");
 }
 
 TEST_F(AnalyseCli, CsvTables) {
@@ -213,19 +159,19 @@ TEST_F(AnalyseCli, MissingFilesAreMentionedAndQComesFromTheNextSource) {
   EXPECT_NE(r.err.find("q is unknown"), std::string::npos) << r.err;
   r = test::runCli("analyse part/lc --q 0.2 --json --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  Json j = JsonParser(r.out).document();
-  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "option");
-  EXPECT_TRUE(j["disk"].isNull());
-  EXPECT_TRUE(j["eccentricity"].isNull());
+  Json j = Json::parse(r.out);
+  EXPECT_EQ(j["q_source"].get<std::string>(), "option");
+  EXPECT_TRUE(j["disk"].is_null());
+  EXPECT_TRUE(j["eccentricity"].is_null());
 
   // The recording alone: its stars give q.
   fs::copy_file("demo.vlm", "part/rec.vlm", fs::copy_options::overwrite_existing);
   r = test::runCli("analyse part/rec --q 0.3 --json --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  j = JsonParser(r.out).document();
-  EXPECT_EQ(std::get<std::string>(j["q_source"].v), "recording");
-  EXPECT_NEAR(j["q"].number(), 0.15, 1e-4);
-  EXPECT_TRUE(j["superhump"].isNull());
+  j = Json::parse(r.out);
+  EXPECT_EQ(j["q_source"].get<std::string>(), "recording");
+  EXPECT_NEAR(j["q"].get<double>(), 0.15, 1e-4);
+  EXPECT_TRUE(j["superhump"].is_null());
   EXPECT_NE(r.err.find("--q 0.3000 is not used"), std::string::npos) << r.err;
 }
 

@@ -18,10 +18,11 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/study_json.h"
-#include "cli/study_resume.h"
-#include "cli/study_row.h"
-#include "cli/study_table.h"
+#include <nlohmann/json.hpp>
+
+#include "study/study_resume.h"
+#include "study/study_row.h"
+#include "study/study_table.h"
 #include "files/files.h"
 #include "files/recording.h"
 #include "tests/support/cli_support.h"
@@ -294,14 +295,13 @@ TEST(StudyRun, ARowGivesTheSameFilesByHandAndInThePool) {
   EXPECT_EQ(value("name"), "q0.10");
   EXPECT_EQ(value("q"), "0.10");
   EXPECT_EQ(value("state"), "done");
-  const Json j = parseJson(test::slurp("a/q0.10/analysis.json"));
+  const auto j = nlohmann::json::parse(test::slurp("a/q0.10/analysis.json"));
   for (const auto& [column, path] : std::vector<std::pair<std::string, std::string>>{
-           {"eps_relation", "reference.epsilon_relation"}, {"r50", "eccentricity.r50"},
-           {"precession_eps", "disk.precession.epsilon"}, {"significance", "superhump.significance"}}) {
-    const Json* v = j.at(path);
-    ASSERT_NE(v, nullptr) << path;
+           {"eps_relation", "/reference/epsilon_relation"}, {"r50", "/eccentricity/r50"},
+           {"precession_eps", "/disk/precession/epsilon"}, {"significance", "/superhump/significance"}}) {
+    const auto& v = j.at(nlohmann::json::json_pointer(path));
     char buf[48] = "";
-    if (v->type == Json::Type::Number) std::snprintf(buf, sizeof buf, "%.7g", v->number);
+    if (v.is_number()) std::snprintf(buf, sizeof buf, "%.7g", v.get<double>());
     EXPECT_EQ(value(column), buf) << column;
   }
   EXPECT_FALSE(value("wall_time_s").empty());
@@ -549,18 +549,36 @@ TEST(StudySlurm, WritesAJobArrayOfOneTaskARow) {
   EXPECT_NE(submit.err.find("sbatch is not found"), std::string::npos) << submit.err;
 }
 
-TEST(StudyJson, ReadsNestedValuesAndNamesTheFirstProblem) {
-  const Json j = parseJson(R"({"a": {"b": [1, 2.5e-3, null], "s": "x\"\u00e9", "t": true}, "n": null})");
-  ASSERT_NE(j.at("a.b"), nullptr);
-  EXPECT_EQ(j.at("a.b")->items.size(), 3u);
-  EXPECT_DOUBLE_EQ(j.at("a.b")->items[1].number, 2.5e-3);
-  EXPECT_EQ(j.at("a.s")->text, "x\"\xc3\xa9");
-  EXPECT_TRUE(j.at("a.t")->boolean);
-  EXPECT_EQ(j.at("n")->type, Json::Type::Null);
-  EXPECT_EQ(j.at("a.c"), nullptr);
-  EXPECT_EQ(j.at("n.x"), nullptr);
-  for (const char* bad : {"{\"a\": }", "[1, 2", "{\"a\": 1} x", "\"open"})
-    EXPECT_THROW(parseJson(bad), JsonError) << bad;
+// A done row whose analysis.json is damaged: collect still writes every row, leaves that row's
+// measurements empty, names the file and the byte of the first problem, and exits 1.
+TEST(StudyCollect, ADamagedAnalysisNamesTheFileAndTheByte) {
+  test::TempDir dir;
+  put("s.tsv", "name\torbits\tparticles\nok\t4\t50\nbad\t4\t50\n");
+  for (const char* row : {"ok", "bad"}) put(std::string(row) + "/done", "orbits 4\nwall_time_s 2.0\nattempts 1\n");
+  put("ok/analysis.json", R"({"superhump": {"epsilon": 0.0312, "detected": true}, "growth": null, "disk": null})");
+  put("bad/analysis.json", "{\"superhump\": {\"epsilon\": 0.03,, }}");
+  const auto r = test::runCli("study collect s.tsv");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.find("not done"), std::string::npos) << r.err;  // both are done
+  EXPECT_NE(r.err.find(fs::absolute("bad/analysis.json").string() + ": JSON byte 32: syntax error while parsing object key"), std::string::npos)
+      << r.err;
+  const std::string csv = test::slurp("s.results.csv");
+  EXPECT_NE(csv.find("\n1,ok,"), std::string::npos) << csv;
+  const auto line = [&](std::size_t n) {  // line n (1-based) without its end
+    const std::string l = firstLines(csv, n).substr(firstLines(csv, n - 1).size());
+    return splitCsv(l.substr(0, l.size() - 1));
+  };
+  const std::vector<std::string> header = line(1), ok = line(2), bad = line(3);
+  const auto col = [&](const std::string& k) {
+    return static_cast<std::size_t>(std::find(header.begin(), header.end(), k) - header.begin());
+  };
+  EXPECT_EQ(ok[col("eps")], "0.0312");
+  EXPECT_EQ(ok[col("detected")], "1");
+  EXPECT_EQ(ok[col("onset_orbit")], "");      // under a null section
+  EXPECT_EQ(ok[col("precession_eps")], "");
+  EXPECT_EQ(ok[col("wall_time_s")], "2.0");
+  EXPECT_EQ(bad[col("state")], "done");
+  EXPECT_EQ(bad[col("eps")], "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Includes run one way between the folders of the tree: io <- core <- files <- analysis,
-// display <- display/gl <- shell <- shell/qt, with cli/ and python/ on top; Qt headers only in
-// qt/ folders, OpenGL headers only in gl/ folders and HDF5 headers only in files/hdf5/. Every include of the tree is read and
+// display <- display/gl <- shell <- shell/qt, study/ on analysis and shell, with cli/ and python/
+// on top; Qt headers only in qt/ folders, OpenGL headers only in gl/ folders, HDF5 headers only
+// in hdf5/ folders and cfitsio's only in fits/ folders. Every include of the tree is read and
 // each one against these rules is reported with its file and line.
 #include <gtest/gtest.h>
 
@@ -33,8 +34,9 @@ const std::map<std::string, std::set<std::string>>& allowed() {
       {"display/gl", {"io", "core", "files", "analysis", "display"}},
       {"shell", {"io", "core", "files", "analysis", "display", "display/gl"}},
       {"shell/qt", {"io", "core", "files", "analysis", "display", "display/gl", "shell"}},
-      {"cli", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell"}},
-      {"python", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell"}},
+      {"study", {"io", "core", "files", "analysis", "display", "shell"}},
+      {"cli", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell", "study"}},
+      {"python", {"io", "core", "files", "files/hdf5", "analysis", "analysis/fits", "display", "display/gl", "shell", "study"}},
   };
   return a;
 }
@@ -101,7 +103,7 @@ std::vector<std::string> layoutFaults(const fs::path& root) {
         if (allowed().count(target) == 0) continue;  // not a folder of the product (tests, generated files)
         faults.push_back(where + "includes \"" + name + "\": " + folder + "/ may not include " + target +
                          "/ (includes run io <- core <- files <- analysis, display <- display/gl <- shell <- "
-                         "shell/qt, with cli/ and python/ on top)");
+                         "shell/qt, study/ on analysis and shell, with cli/ and python/ on top)");
       }
     }
   }
@@ -148,8 +150,10 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
   put("cli/main.cpp", "#include \"shell/qt/Velmora.h\"\n#include \"shell/restart_rules.h\"\n");
   put("analysis/fits/obs.cpp", "#include <fitsio.h>\n#include \"analysis/observe.h\"\n");
   put("analysis/obs.cpp", "#include <fitsio.h>\n#include \"analysis/fits/obs_fits.h\"\n");
+  put("study/row.cpp", "#include \"shell/headless_run.h\"\n#include \"cli/registry.h\"\n");
+  put("shell/run.cpp", "#include \"study/study_row.h\"\n");
   auto faults = layoutFaults(dir.path());
-  ASSERT_EQ(faults.size(), 8u) << joined(faults);
+  ASSERT_EQ(faults.size(), 10u) << joined(faults);
   EXPECT_EQ(faults[0], "analysis/obs.cpp:1: cfitsio header <fitsio.h> outside a fits/ folder");
   EXPECT_TRUE(faults[1].starts_with("analysis/obs.cpp:2: includes \"analysis/fits/obs_fits.h\"")) << faults[1];
   faults.erase(faults.begin(), faults.begin() + 2);
@@ -160,6 +164,10 @@ TEST(Layout, PlantedFaultsAreNamedWithFileAndLine) {
   EXPECT_EQ(faults[3], "display/view.cpp:2: Qt header <QWidget> outside a qt/ folder");
   EXPECT_TRUE(faults[4].starts_with("files/hdf5/write.cpp:3: includes \"analysis/fft.h\"")) << faults[4];
   EXPECT_EQ(faults[5], "files/recording.cpp:1: HDF5 header <hdf5.h> outside an hdf5/ folder");
+  EXPECT_TRUE(faults[6].starts_with("shell/run.cpp:1: includes \"study/study_row.h\": shell/ may not include study/"))
+      << faults[6];
+  EXPECT_TRUE(faults[7].starts_with("study/row.cpp:2: includes \"cli/registry.h\": study/ may not include cli/"))
+      << faults[7];
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A study row run in its folder: the lock, the log, new or continued run, analysis and done;
 // and a row's state read back from its folder.
-#include "cli/study_row.h"
+#include "study/study_row.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "analysis/run_analysis.h"
-#include "cli/study_resume.h"
+#include "study/study_resume.h"
 #include "core/threads.h"
 #include "io/file_io.h"
 #include "shell/headless_host.h"

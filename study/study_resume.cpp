@@ -1,6 +1,6 @@
 // Continuing a cut-off study row: the restart file checked against the row, the light curve
 // and the recording cut back to its orbit, the continued run's outputs set up to append.
-#include "cli/study_resume.h"
+#include "study/study_resume.h"
 
 #include <cmath>
 #include <filesystem>

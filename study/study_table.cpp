@@ -1,5 +1,5 @@
 // The study table: columns, values as text, reading and writing the TSV, plans from lists.
-#include "cli/study_table.h"
+#include "study/study_table.h"
 
 #include <cerrno>
 #include <cmath>
@@ -166,18 +166,21 @@ std::string columnList() {
 
 const std::vector<Column>& columns() {
   static const std::vector<Column> list = {
-      {"m1", "m1", ColumnKind::Real, 2, "m"},
-      {"q", "q", ColumnKind::Real, 2, "q"},
-      {"h", "h", ColumnKind::Real, 4, "h"},
-      {"alpha", "alpha", ColumnKind::Real, 2, "a"},
-      {"beta", "beta", ColumnKind::Real, 2, "b"},
-      {"orbits", "orbits", ColumnKind::Count, 0, "o"},
-      {"particles", "particles", ColumnKind::Count, 0, "n"},
-      {"inj", "inj", ColumnKind::Count, 0, "i"},
-      {"lc", "lc", ColumnKind::Start, 0, "lc"},
-      {"record", "record", ColumnKind::Start, 0, "rec"},
-      {"frame_step", "frame-step", ColumnKind::FrameStep, 0, "fs"},
-      {"restart_every", "restart-every", ColumnKind::RestartEvery, 0, "rs"},
+      {"m1", "m1", ColumnKind::Real, 2, "m", "Primary mass, solar masses (0.50..1.30, on a 0.01 grid; default 1.00)"},
+      {"q", "q", ColumnKind::Real, 2, "q", "Mass ratio M2/M1 (0.01..1.00, on a 0.01 grid; default 0.15)"},
+      {"h", "h", ColumnKind::Real, 4, "h",
+       "Smoothing length (0.0080 up to 0.0400, less for more than 1000 particles; default 0.0250)"},
+      {"alpha", "alpha", ColumnKind::Real, 2, "a", "First viscosity coefficient (0.01..2.00; default 1.00)"},
+      {"beta", "beta", ColumnKind::Real, 2, "b", "Second viscosity coefficient (0.01..2.00; default 1.00)"},
+      {"orbits", "orbits", ColumnKind::Count, 0, "o", "Orbits of each run (default 10)"},
+      {"particles", "particles", ColumnKind::Count, 0, "n", "Particle limit (1..25000, default 1000)"},
+      {"inj", "inj", ColumnKind::Count, 0, "i", "Particles injected per phase (1..10, default 10)"},
+      {"lc", "lc", ColumnKind::Start, 0, "lc", "Light curve from this orbit on, or off (default 1)"},
+      {"record", "record", ColumnKind::Start, 0, "rec", "Recording from this orbit on, or off (default off)"},
+      {"frame_step", "frame-step", ColumnKind::FrameStep, 0, "fs", "Phases between recorded frames, 1..7 (default 1)"},
+      {"restart_every", "restart-every", ColumnKind::RestartEvery, 0, "rs",
+       "Orbits between restart files (default: a fiftieth of the orbits or less, so a cut-off run loses at most 2 % "
+       "of its work)"},
   };
   return list;
 }

@@ -34,9 +34,12 @@ struct Column {
   ColumnKind kind;
   int decimals;        // Real: the grid's decimals
   const char* tag;     // short prefix in the run names made from the values: "q", "a"
+  const char* help;    // what `study plan --OPTION` takes, with its range and default
 };
 
-// The parameter columns in table order (a table's first column, "name", is not among them).
+// The parameter columns in table order (a table's first column, "name", is not among them). A
+// new column is a line of this list (and, for a new kind, its case in valueText and setValue):
+// the plan's option, the table, the row's run, the run names, status and collect follow it.
 const std::vector<Column>& columns();
 const Column* findColumn(const std::string& key);
 

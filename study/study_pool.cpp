@@ -1,9 +1,10 @@
-// The local pool: worker processes started with fork and exec, their progress read from their
+// The local pool: worker processes started with posix_spawn, their progress read from their
 // standard error, Ctrl-C passed on as SIGTERM so every row stops as QUIT stops it.
-#include "cli/study_pool.h"
+#include "study/study_pool.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/study_row.h"
+#include "study/study_row.h"
 
 namespace velmora::study {
 namespace {
@@ -27,15 +28,29 @@ void onStop(int sig) {
   if (sig == SIGINT) std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the pool at once
 }
 
-void installPoolHandlers() {
-  g_stop = 0;
-  struct sigaction sa {};
-  sa.sa_handler = onStop;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = 0;  // no restart: poll() returns at once
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-}
+// The pool's handlers of SIGINT and SIGTERM while it runs; the caller's come back after it
+// (an interpreter that runs the pool keeps its own Ctrl-C handling).
+class PoolHandlers {
+ public:
+  PoolHandlers() {
+    g_stop = 0;
+    struct sigaction sa {};
+    sa.sa_handler = onStop;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no restart: poll() returns at once
+    sigaction(SIGINT, &sa, &oldInt_);
+    sigaction(SIGTERM, &sa, &oldTerm_);
+  }
+  ~PoolHandlers() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  PoolHandlers(const PoolHandlers&) = delete;
+  PoolHandlers& operator=(const PoolHandlers&) = delete;
+
+ private:
+  struct sigaction oldInt_ {}, oldTerm_ {};
+};
 
 struct Worker {
   const Row* row = nullptr;
@@ -73,7 +88,7 @@ class Pool {
     message("Study " + t_.path.filename().string() + ": " + std::to_string(queue.size()) + " of " +
             std::to_string(t_.rows.size()) + " rows to run, " + std::to_string(o_.jobs) + " at a time, " +
             std::to_string(share) + " thread" + (share == 1 ? "" : "s") + " each");
-    installPoolHandlers();
+    const PoolHandlers handlers;
     std::size_t next = 0;
     bool stopSent = false;
     while (next < queue.size() || !workers_.empty()) {
@@ -102,22 +117,31 @@ class Pool {
     }
     const std::string task = std::to_string(r.index), threads = std::to_string(share);
     const std::string table = t_.path.string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(fds[1], STDERR_FILENO);
-      const int null = ::open("/dev/null", O_WRONLY);
-      if (null >= 0) ::dup2(null, STDOUT_FILENO);
-      ::setenv("OMP_NUM_THREADS", threads.c_str(), 1);
-      const char* argv[] = {o_.program.c_str(), "study", "run", table.c_str(), "--task", task.c_str(),
-                            "--threads", threads.c_str(), nullptr};
-      ::execv(o_.program.c_str(), const_cast<char* const*>(argv));
-      std::fprintf(stderr, "cannot run %s: %s\n", o_.program.c_str(), std::strerror(errno));
-      ::_exit(127);
-    }
+    std::vector<const char*> argv{o_.program.c_str()};
+    for (const std::string& w : o_.command) argv.push_back(w.c_str());
+    for (const char* w : {table.c_str(), "--task", task.c_str(), "--threads", threads.c_str()}) argv.push_back(w);
+    argv.push_back(nullptr);
+    std::vector<std::string> envText{"OMP_NUM_THREADS=" + threads};
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "OMP_NUM_THREADS=", 16) != 0) envText.emplace_back(*e);
+    std::vector<const char*> envp;
+    for (const std::string& e : envText) envp.push_back(e.c_str());
+    envp.push_back(nullptr);
+    // posix_spawn rather than fork and exec: safe from a process with threads (the core's, an
+    // interpreter's), and a program that cannot be started is an error here, not in a child.
+    // The worker's standard error is the pipe, its standard output /dev/null.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int err = ::posix_spawn(&pid, o_.program.c_str(), &actions, nullptr, const_cast<char* const*>(argv.data()),
+                                  const_cast<char* const*>(envp.data()));
+    posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    if (pid < 0) {
+    if (err != 0) {
       ::close(fds[0]);
-      message(r.label() + ": cannot start a worker: " + std::strerror(errno));
+      message(r.label() + ": cannot start a worker (" + o_.program + "): " + std::strerror(err));
       ++failed_;
       return;
     }

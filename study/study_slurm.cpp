@@ -1,7 +1,14 @@
 // The Slurm batch script of a study.
-#include "cli/study_slurm.h"
+#include "study/study_slurm.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "io/file_io.h"
 
 namespace velmora::study {
 namespace {
@@ -11,6 +18,13 @@ bool digits(const std::string& s, std::size_t from, std::size_t n) {
   for (std::size_t i = from; i < from + n; ++i)
     if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
   return true;
+}
+
+// A word of a command line as the shell takes it: as it is when it needs no quotes.
+std::string shellWord(const std::string& s) {
+  const bool plain = !s.empty() && s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                       "0123456789._/=:+-") == std::string::npos;
+  return plain ? s : shellQuoted(s);
 }
 
 }  // namespace
@@ -53,9 +67,51 @@ std::string sbatchScript(const Table& t, const SlurmOptions& o) {
   s += "set -eu\n";
   s += "cd " + shellQuoted(t.folder.string()) + "\n";
   s += "export OMP_NUM_THREADS=\"${SLURM_CPUS_PER_TASK:-1}\"\n";
-  s += "exec " + shellQuoted(o.program) + " study run " + shellQuoted(t.path.string()) +
+  s += "exec " + shellQuoted(o.program);
+  for (const std::string& w : o.command) s += " " + shellWord(w);
+  s += " " + shellQuoted(t.path.string()) +
        " --task \"$SLURM_ARRAY_TASK_ID\" --threads \"${SLURM_CPUS_PER_TASK:-1}\"\n";
   return s;
+}
+
+std::string slurmPathProblem(const Table& t) {
+  for (const char* bad : {" ", "\t", "\n", "%"})
+    if (t.path.string().find(bad) != std::string::npos)
+      return "the table's path " + t.path.string() +
+             " holds a blank or '%', which a batch script's #SBATCH lines cannot take";
+  return {};
+}
+
+std::string sbatchPath(const Table& t) { return t.stem().string() + ".sbatch"; }
+
+std::string writeSbatch(const Table& t, const SlurmOptions& o) {
+  std::error_code ec;
+  std::filesystem::create_directories(slurmLogFolder(t), ec);
+  if (ec) return "cannot create " + slurmLogFolder(t) + ": " + ec.message();
+  const std::string script = sbatchPath(t);
+  if (const std::string err = replaceAtomically(script, sbatchScript(t, o)); !err.empty()) return err;
+  ::chmod(script.c_str(), 0755);
+  return {};
+}
+
+std::string submitSbatch(const Table& t) {
+  const std::string line =
+      "cd " + shellQuoted(t.folder.string()) + " && sbatch --parsable " + shellQuoted(sbatchPath(t)) + " 2>&1";
+  FILE* p = ::popen(line.c_str(), "r");
+  if (!p) throw StudyError("cannot run sbatch", 1);
+  std::string said;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p)) said += buf;
+  const int status = ::pclose(p);
+  while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
+  if (status != 0) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+      throw StudyError("sbatch is not found: submit from a machine of a Slurm cluster", 1);
+    throw StudyError("sbatch refused the script: " + said, 1);
+  }
+  // "12345" or "12345;cluster", after any warnings sbatch printed.
+  const std::string lastLine = said.substr(said.rfind('\n') == std::string::npos ? 0 : said.rfind('\n') + 1);
+  return lastLine.substr(0, lastLine.find(';'));
 }
 
 }  // namespace velmora::study

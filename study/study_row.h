@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/study_table.h"
+#include "study/study_table.h"
 
 namespace velmora::study {
 

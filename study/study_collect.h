@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/study_table.h"
+#include "study/study_table.h"
 
 namespace velmora::study {
 
@@ -14,6 +14,7 @@ std::string resultsPath(const Table& t);
 struct Collected {
   std::string csv;         // the whole file
   int done = 0;            // rows with measurements
+  int notDone = 0;         // rows that are not done
   std::string problems;    // rows whose analysis.json could not be read, one line each
 };
 
