@@ -116,7 +116,8 @@ def make_run_pictures(env, build, work, static):
     runs = os.path.join(work, "run", "make-run")
     shutil.rmtree(runs, ignore_errors=True)
     os.makedirs(runs)
-    env = dict(env, VELMORA_RUNS_DIR=runs, VELMORA_HEADLESS="1")
+    # make run's job, shortened to 6 orbits (it runs 10) to keep the build quick.
+    env = dict(env, VELMORA_RUNS_DIR=runs, VELMORA_HEADLESS="1", VELMORA_ORBITS="6")
     printed = run(["sh", os.path.join(TOP, "scripts", "run-main"), build], env, timeout=900)
     with open(os.path.join(static, "make-run-output.txt"), "w") as f:
         f.write(printed.replace(runs, "runs").replace(build, "build"))
@@ -130,15 +131,21 @@ def make_run_pictures(env, build, work, static):
 
 
 def make_window_picture(build, static):
-    """The desktop program's window as it opens, under a virtual X display (xvfb-run), taken with
-    ImageMagick's import once xdotool sees the window."""
+    """The desktop program's main window as it opens, under a virtual X display (xvfb-run), taken
+    with ImageMagick's import once xdotool finds it by its title and it has had time to draw."""
     gui = os.path.join(build, "shell", "qt", "velmora")
     out = os.path.join(static, "window.png")
     script = f"""
 set -eu
 "{gui}" & pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
-win=$(timeout 60 xdotool search --sync --onlyvisible --name '^Velmora' | head -n 1)
+win=""
+for i in $(seq 1 120); do
+  win=$(xdotool search --name '^Velmora Cataclysmic Variable Simulator$' 2>/dev/null | head -n 1) || true
+  [ -n "$win" ] && break
+  sleep 0.5
+done
+if [ -z "$win" ]; then echo "the main window did not appear within 60 s" >&2; exit 1; fi
 sleep 3
 import -window "$win" "{out}"
 """
