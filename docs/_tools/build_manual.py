@@ -283,6 +283,10 @@ def execute_tutorials(stage, work, env, jobs, pattern):
             with open(os.path.join(stage_dir, f[:-len(".ipynb")] + ".md"), "w") as page:
                 page.write(f"# {f[:-len('.ipynb')]}\n\nThis tutorial was not executed in this build of the manual.\n")
     env = dict(env)
+    # Figures shown in the notebooks become their outputs (the inline backend); the kernel's
+    # debugger keeps quiet about frozen modules.
+    env["MPLBACKEND"] = "module://matplotlib_inline.backend_inline"
+    env["PYDEVD_DISABLE_FILE_VALIDATION"] = "1"
     # The notebooks run side by side, each with its share of the cores.
     env["OMP_NUM_THREADS"] = str(max(1, (os.cpu_count() or 1) // jobs))
     with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
