@@ -60,7 +60,7 @@ def _table(document, path, columns):
 
 class Analysis(dict):
     """The measurements of a run: a dict that equals json.loads of what `velmora-cli analyse
-    NAME --json` prints (the same keys, None for null; the README lists them), with its tables
+    NAME --json` prints (the same keys, None for null; the manual lists them), with its tables
     also as numpy structured arrays, one row per entry and a field per column:
 
     windows    the growth windows (["growth"]["windows"]): first_orbit, last_orbit, t_start,

@@ -1,4 +1,4 @@
-// velmora-cli analyse on the README's demo run: the report, the JSON object and its keys, the
+// velmora-cli analyse on the manual's demo run: the report, the JSON object and its keys, the
 // CSV tables, missing and damaged files, the range and option checks.
 #include <gtest/gtest.h>
 
@@ -106,7 +106,7 @@ class JsonParser {
   std::size_t i_ = 0;
 };
 
-// The README's demo run, made once for every test of this file.
+// The manual's demo run (Getting started), made once for every test of this file.
 class AnalyseCli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
