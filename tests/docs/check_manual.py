@@ -116,9 +116,9 @@ def check_commands(docs_dir, build_dir):
                     start = time.monotonic()
                     try:
                         p = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", text], cwd=work, env=env,
-                                           capture_output=True, text=True, timeout=600)
+                                           capture_output=True, text=True, timeout=900)
                     except subprocess.TimeoutExpired:
-                        problems.append(f"{name}:{line}: still running after 600 s")
+                        problems.append(f"{name}:{line}: still running after 900 s")
                         continue
                     print(f"check_manual: {name}:{line}: exit {p.returncode} in {time.monotonic() - start:.1f} s")
                     if p.returncode != 0:
