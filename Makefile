@@ -1,6 +1,7 @@
 # Velmora: the two commands of the README, and a few more for developers.
 #   make run    install what is missing, build, run the main job
 #   make test   install what is missing, build, run every test (plus the sanitizer build)
+#   make docs   build the manual into build/docs/html (open build/docs/html/index.html)
 #   make bench  build and run the benchmarks (making the filled disks first; see bench/README.md)
 #   make tsan   ThreadSanitizer build of the core's tests, run on 1, 2 and 3 threads
 #   make fuzz   build the fuzzing harnesses (make fuzz-run runs each for FUZZ_SECONDS)
@@ -15,7 +16,7 @@ FUZZERS    := recording restart lightcurve
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: run test bench bench-disks tsan fuzz fuzz-run deps build build-asan build-tsan clean
+.PHONY: run test docs bench bench-disks tsan fuzz fuzz-run deps build build-asan build-tsan clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +31,10 @@ build-asan: deps
 
 run: build
 	@scripts/run-main $(BUILD)
+
+# The manual: the command reference, screenshots and tutorials made from the build (docs/).
+docs: build
+	cmake --build $(BUILD) --target docs
 
 test: build build-asan fuzz
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

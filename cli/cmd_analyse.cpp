@@ -203,7 +203,7 @@ Command add(CLI::App& parent) {
   o->qOpt = app->add_option("--q", o->q, "Mass ratio M2/M1 when neither the restart file nor the recording gives it");
   o->precFromOpt = app->add_option("--prec-from", o->precFrom, "First time (orbits) of the frames the precession fit uses");
   o->precToOpt = app->add_option("--prec-to", o->precTo, "Last time (orbits) of the frames the precession fit uses");
-  app->add_flag("--json", o->json, "Print one JSON object (the keys are listed in the README) instead of the report");
+  app->add_flag("--json", o->json, "Print one JSON object (the manual lists its keys: The analysis JSON) instead of the report");
   app->add_option("--csv", o->csv, "Write windows.csv, frames.csv and radii.csv into this folder");
   app->add_flag("--quiet", o->quiet, "No progress output");
 

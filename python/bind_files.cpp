@@ -145,9 +145,9 @@ void bindFiles(py::module_& m) {
       .def_readonly("time", &Frame::time, "Time in orbits at the frame's phase: orbit - 1 + phase / 200")
       .def_property_readonly("phase", [](const Frame& f) { return f.f.IPHASE; }, "Phase 1..200 of the orbit")
       .def_property_readonly("n", [](const Frame& f) { return f.f.N; }, "Particles in the frame")
-      .def_property_readonly("x", frameArray(&RecordedFrame::X))
-      .def_property_readonly("y", frameArray(&RecordedFrame::Y))
-      .def_property_readonly("z", frameArray(&RecordedFrame::Z))
+      .def_property_readonly("x", frameArray(&RecordedFrame::X), "x of every particle (float32 array, separations, inertial frame)")
+      .def_property_readonly("y", frameArray(&RecordedFrame::Y), "y of every particle (float32 array, separations)")
+      .def_property_readonly("z", frameArray(&RecordedFrame::Z), "z of every particle (float32 array, separations)")
       .def_property_readonly("rho", frameArray(&RecordedFrame::RHO), "SPH density")
       .def_property_readonly("temp", frameArray(&RecordedFrame::TEMP),
                              "Fourth root of the specific internal energy (the temperature colouring)")
@@ -175,7 +175,7 @@ void bindFiles(py::module_& m) {
   py::class_<Recording>(m, "Recording",
                         "A recorded run, read frame by frame: len(), indexing (negative too) and iteration read "
                         "one frame at a time, so a large recording is never loaded whole.")
-      .def_property_readonly("path", &Recording::path)
+      .def_property_readonly("path", &Recording::path, "The file's path (str)")
       .def_property_readonly("norbtot", &Recording::norbtot, "Orbits of the run that wrote the recording")
       .def_property_readonly("framestep", &Recording::framestep, "Phases between recorded frames")
       .def_property_readonly("recstart", &Recording::recstart, "Orbit of that run the recording starts at")
@@ -197,7 +197,7 @@ void bindFiles(py::module_& m) {
   py::class_<LightCurve, std::shared_ptr<LightCurve>>(m, "LightCurve",
                                                       "A light-curve file: time (orbits) and luminosity of every "
                                                       "sample present.")
-      .def_readonly("path", &LightCurve::file)
+      .def_readonly("path", &LightCurve::file, "The file's path (str)")
       .def_readonly("count_line", &LightCurve::countLine, "False for a file a continued run began without one")
       .def_property_readonly(
           "declared",
@@ -213,12 +213,15 @@ void bindFiles(py::module_& m) {
                              [](py::object self) {
                                const auto& lc = self.cast<const LightCurve&>();
                                return view(lc.T.data(), static_cast<py::ssize_t>(lc.T.size()), self);
-                             })
+                             },
+                             "Time of every sample in orbits, at the end of its phase (float32 array)")
       .def_property_readonly("luminosity",
                              [](py::object self) {
                                const auto& lc = self.cast<const LightCurve&>();
                                return view(lc.L.data(), static_cast<py::ssize_t>(lc.L.size()), self);
-                             })
+                             },
+                             "Luminosity of every sample: the energy the gas gained in the phase, code units "
+                             "(float32 array)")
       .def("__len__", &LightCurve::samples)
       .def("__repr__", [](const LightCurve& lc) {
         return "<velmora.LightCurve " + py::repr(py::str(lc.file)).cast<std::string>() + ": " +
@@ -239,19 +242,19 @@ void bindFiles(py::module_& m) {
 
   py::class_<RestartFile, std::shared_ptr<RestartFile>>(m, "RestartFile",
                                                         "A restart file: the run's parameters and every particle.")
-      .def_readonly("m1", &RestartFile::M1)
-      .def_readonly("m2", &RestartFile::M2)
-      .def_property_readonly("q", [](const RestartFile& R) { return R.M2 / R.M1; })
+      .def_readonly("m1", &RestartFile::M1, "Primary mass, solar masses")
+      .def_readonly("m2", &RestartFile::M2, "Secondary mass, solar masses")
+      .def_property_readonly("q", [](const RestartFile& R) { return R.M2 / R.M1; }, "Mass ratio M2/M1")
       .def_readonly("asep", &RestartFile::ASEP, "Separation, solar radii")
       .def_readonly("porb", &RestartFile::PORB, "Orbital period, seconds")
-      .def_readonly("rsone", &RestartFile::RSONE)
-      .def_readonly("tinj", &RestartFile::TINJ)
+      .def_readonly("rsone", &RestartFile::RSONE, "Always 1.0 (kept by the file)")
+      .def_readonly("tinj", &RestartFile::TINJ, "Temperature of the injected gas, 1e5 K")
       .def_readonly("hsph", &RestartFile::HSPH, "Smoothing length")
-      .def_readonly("npart", &RestartFile::NPART)
-      .def_readonly("nlevels", &RestartFile::NLEVELS)
+      .def_readonly("npart", &RestartFile::NPART, "Particles in the file")
+      .def_readonly("nlevels", &RestartFile::NLEVELS, "Time-step levels in use, 1..8")
       .def_readonly("iorbit", &RestartFile::IORBIT, "Orbits the run had completed")
-      .def_readonly("alpha", &RestartFile::ALPHA)
-      .def_readonly("beta", &RestartFile::BETA)
+      .def_readonly("alpha", &RestartFile::ALPHA, "First artificial-viscosity coefficient")
+      .def_readonly("beta", &RestartFile::BETA, "Second artificial-viscosity coefficient")
       .def_property_readonly(
           "level_counts",
           [](const RestartFile& R) {
@@ -259,15 +262,15 @@ void bindFiles(py::module_& m) {
             return py::array_t<std::int32_t>(R.NLEVELS, n.data() + 1);
           },
           "Particles on each level 1..nlevels (1 = shortest step)")
-      .def_property_readonly("x", restartArray(&RestartFile::Particle::X))
-      .def_property_readonly("y", restartArray(&RestartFile::Particle::Y))
-      .def_property_readonly("z", restartArray(&RestartFile::Particle::Z))
-      .def_property_readonly("vhx", restartArray(&RestartFile::Particle::VHX))
-      .def_property_readonly("vhy", restartArray(&RestartFile::Particle::VHY))
-      .def_property_readonly("vhz", restartArray(&RestartFile::Particle::VHZ))
-      .def_property_readonly("ahx", restartArray(&RestartFile::Particle::AHX))
-      .def_property_readonly("ahy", restartArray(&RestartFile::Particle::AHY))
-      .def_property_readonly("ahz", restartArray(&RestartFile::Particle::AHZ))
+      .def_property_readonly("x", restartArray(&RestartFile::Particle::X), "x of every particle (float32 array, separations)")
+      .def_property_readonly("y", restartArray(&RestartFile::Particle::Y), "y of every particle (float32 array)")
+      .def_property_readonly("z", restartArray(&RestartFile::Particle::Z), "z of every particle (float32 array)")
+      .def_property_readonly("vhx", restartArray(&RestartFile::Particle::VHX), "Drift (leapfrog half-step) velocity, x (float32 array, separation x orbital angular frequency)")
+      .def_property_readonly("vhy", restartArray(&RestartFile::Particle::VHY), "Drift velocity, y (float32 array)")
+      .def_property_readonly("vhz", restartArray(&RestartFile::Particle::VHZ), "Drift velocity, z (float32 array)")
+      .def_property_readonly("ahx", restartArray(&RestartFile::Particle::AHX), "Hydrodynamic (pressure and viscosity) acceleration, x (float32 array, code units)")
+      .def_property_readonly("ahy", restartArray(&RestartFile::Particle::AHY), "Hydrodynamic acceleration, y (float32 array)")
+      .def_property_readonly("ahz", restartArray(&RestartFile::Particle::AHZ), "Hydrodynamic acceleration, z (float32 array)")
       .def_property_readonly("u", restartArray(&RestartFile::Particle::U), "Specific internal energy")
       .def_property_readonly("cs", restartArray(&RestartFile::Particle::CS), "Sound speed")
       .def_property_readonly("level", restartArray(&RestartFile::Particle::LEVEL), "Time-step level 1..8")

@@ -1,5 +1,5 @@
 """Velmora from Python: runs of the accretion-disk simulator, its files as numpy arrays, the
-light-curve analysis, and figures with matplotlib (velmora.plot).
+light-curve analysis, and figures with matplotlib (velmora.plot)::
 
     import velmora
     sim = velmora.Simulation(q=0.15, particles=2000)

@@ -60,7 +60,7 @@ def _table(document, path, columns):
 
 class Analysis(dict):
     """The measurements of a run: a dict that equals json.loads of what `velmora-cli analyse
-    NAME --json` prints (the same keys, None for null; the README lists them), with its tables
+    NAME --json` prints (the same keys, None for null; the manual lists them), with its tables
     also as numpy structured arrays, one row per entry and a field per column:
 
     windows    the growth windows (["growth"]["windows"]): first_orbit, last_orbit, t_start,
@@ -101,16 +101,18 @@ def analyse(name, first=None, last=None, window=20, q=None, prec_from=None, prec
     `velmora-cli analyse NAME` does, and returns a velmora.Analysis: the dict its --json option
     prints, with the tables as numpy arrays.
 
-    name       the base name or a path prefix (a str or os.PathLike); one of the three file names
-               works too
-    first      first light-curve orbit of the range (default 1)
-    last       last light-curve orbit of the range (default the last whole one)
-    window     orbits of a growth window, stepped by half of it (1 to 1000000)
-    q          mass ratio M2/M1 when neither the restart file nor the recording gives it
-    prec_from  first time (orbits) of the frames the precession fit uses (default: every frame)
-    prec_to    last time of those frames
-    progress   True prints progress on standard error; a callable receives (stage, done,
-               total) between growth windows and recorded frames
+    :param name: the base name or a path prefix (str or os.PathLike); one of the three file names
+        works too
+    :param first: first light-curve orbit of the range (int; default 1)
+    :param last: last light-curve orbit of the range (int; default the last whole one)
+    :param window: orbits of a growth window, stepped by half of it (int, 1 to 1000000)
+    :param q: mass ratio M2/M1 when neither the restart file nor the recording gives it (float)
+    :param prec_from: first time (orbits) of the frames the precession fit uses (float; default:
+        every frame)
+    :param prec_to: last time (orbits) of those frames (float)
+    :param progress: True prints progress on standard error; a callable receives (stage, done,
+        total) between growth windows and recorded frames
+    :returns: a velmora.Analysis
 
     Raises FileNotFoundError when the run has no file, velmora.FileError (a ValueError) with
     velmora-cli's message for a damaged file, and ValueError for an option the files cannot take

@@ -343,6 +343,7 @@ class Study:
 
 
 def main(argv=None):
+    """`python3 -m velmora study`: the figure from the command line; returns the exit code."""
     parser = argparse.ArgumentParser(
         prog="python3 -m velmora study",
         description="A figure of a parameter study from OUT.results.csv (velmora-cli study collect OUT.tsv): eps "
@@ -352,6 +353,7 @@ def main(argv=None):
 
 
 def add_arguments(parser):
+    """The command's arguments, added to an argparse parser."""
     parser.add_argument("table", metavar="OUT.tsv", help="the study table (its OUT.results.csv is read)")
     parser.add_argument("--out", required=True, help="the figure to write: .pdf, .png, .svg")
     parser.add_argument("--x", default="q", help="the parameter across (default q)")
@@ -360,6 +362,7 @@ def add_arguments(parser):
 
 
 def run(args):
+    """Draws the figure the parsed arguments ask for; returns the exit code (0, 1 or 2)."""
     try:
         plot(read_results(args.table), args.out, x=args.x, y=args.y, title=args.title)
     except StudyError as e:

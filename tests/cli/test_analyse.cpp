@@ -1,4 +1,4 @@
-// velmora-cli analyse on the README's demo run: the report, the JSON object and its keys, the
+// velmora-cli analyse on the manual's demo run: the report, the JSON object and its keys, the
 // CSV tables, missing and damaged files, the range and option checks.
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 using Json = nlohmann::json;
 
-// The README's demo run, made once for every test of this file.
+// The manual's demo run (Getting started), made once for every test of this file.
 class AnalyseCli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

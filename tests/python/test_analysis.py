@@ -1,4 +1,4 @@
-"""velmora.analyse: what velmora-cli analyse --json prints, on the README's demo run, with its
+"""velmora.analyse: what velmora-cli analyse --json prints, on the manual's demo run, with its
 tables as numpy arrays; its errors and progress."""
 
 import json
@@ -12,7 +12,7 @@ import pytest
 import velmora
 from conftest import run_cli
 
-# The README's demo run (the velmora-cli section).
+# The manual's demo run (Getting started, the command line).
 README_RUN = "run --orbits 3 --particles 400 --record 1 --frame-step 7 --lc 1 --restart-every 1 --name demo --quiet"
 
 
