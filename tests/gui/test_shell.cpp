@@ -315,10 +315,34 @@ void dragAcross(Steps& s, const Window& xw, const GLView* view, int button) {
   s.wait(60).then(QStringLiteral("release"), [button] { Window::release(button); });
 }
 
+// The window shown, mapped on the server and where Qt put it; a failed check ends the test.
+void showOnScreen(MainWindow& w, const Window& xw) {
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  checkOnScreen(xw, &w);
+}
+
+// A person's clicks on the strip of a window's drawing area, each between two screenshots named
+// after the test (prefix) and the click.
+struct StripClicks {
+  const Window& xw;
+  const GLView* view;
+  QString prefix;
+
+  void click(const StripButton& b, const QString& name) const {
+    xw.shot(xShotDir(), xShotName(prefix + name + QStringLiteral("-before")));
+    xw.moveTo(view, buttonCentre(view, b));
+    Window::click(1);
+  }
+  Steps::Act shotAfter(const QString& name) const {
+    return [this, name] { xw.shot(xShotDir(), xShotName(prefix + name + QStringLiteral("-after"))); };
+  }
+};
+
 // After a failed step: whatever dialog, menu or loop is open is ended, with a screenshot.
 void endAfterFailure(Steps& s, MainWindow& w, const Window& xw, const QString& name) {
   s.onFailure([&w, &xw, name] {
-    Window::screen(xShotDir(), xShotName(name + QStringLiteral("-failed")));
+    Window::screen(xShotDir(), xShotName(name + QStringLiteral("failed")));
     if (QWidget* p = QApplication::activePopupWidget()) p->close();
     if (QWidget* d = QApplication::activeModalWidget()) d->close();
     if (w.busy()) w.close();  // stops a run or playback as QUIT does
@@ -714,24 +738,18 @@ class ShellTest : public QObject {
     QStringList missed;
     for (int t = 1; t <= tries; ++t) {
       MainWindow w;
-      w.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&w));
       const Window xw(&w);
-      checkOnScreen(xw, &w);
+      showOnScreen(w, xw);
       if (QTest::currentTestFailed()) return;
-      GLView* view = w.view();
-      const QString name = QStringLiteral("quit-first-%1").arg(t);
+      const StripClicks strip{xw, w.view(), QStringLiteral("quit-first-%1-").arg(t)};
       I32 phaseAtClick = 0;
       Steps s;
       startRunByKeys(s, xw, QStringLiteral("5"), QStringLiteral("100"));
       s.when(QStringLiteral("the run going"), runGoing(w), [&] {
-         xw.shot(xShotDir(), xShotName(name + QStringLiteral("-before")));
          phaseAtClick = w.sim().IPHASE;
-         xw.moveTo(view, buttonCentre(view, QUIT_BUTTON));
-         Window::click(1);
-       }).when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); },
-               [&] { xw.shot(xShotDir(), xShotName(name + QStringLiteral("-after"))); }, 8000);
-      endAfterFailure(s, w, xw, name);
+         strip.click(QUIT_BUTTON, QStringLiteral("quit"));
+       }).when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+      endAfterFailure(s, w, xw, strip.prefix);
       s.start();
       QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
       QCOMPARE(w.sim().NORBEND, 5);  // the typed counts were taken
@@ -751,39 +769,30 @@ class ShellTest : public QObject {
   // A live run paused, turned about both axes by dragging, continued and stopped.
   void xRunPauseTurnContinueQuit() {
     MainWindow w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     const Window xw(&w);
-    checkOnScreen(xw, &w);
+    showOnScreen(w, xw);
     if (QTest::currentTestFailed()) return;
     GLView* view = w.view();
-    auto clickOn = [&](const StripButton& b, const QString& name) {
-      xw.shot(xShotDir(), xShotName(QStringLiteral("run-") + name + QStringLiteral("-before")));
-      xw.moveTo(view, buttonCentre(view, b));
-      Window::click(1);
-    };
-    auto shotAfter = [&](const QString& name) {
-      return [&, name] { xw.shot(xShotDir(), xShotName(QStringLiteral("run-") + name + QStringLiteral("-after"))); };
-    };
+    const StripClicks strip{xw, view, QStringLiteral("run-")};
     I32 phaseAtContinue = 0;
     Steps s;
     startRunByKeys(s, xw, QStringLiteral("5"), QStringLiteral("100"));
-    s.when(QStringLiteral("the run going"), runGoing(w), [&] { clickOn(PAUSE_BUTTON, QStringLiteral("pause")); })
+    s.when(QStringLiteral("the run going"), runGoing(w), [&] { strip.click(PAUSE_BUTTON, QStringLiteral("pause")); })
         .when(QStringLiteral("the run paused"), stillFor(w, 500, [&w] { return static_cast<size_t>(w.sim().IPHASE); }),
-              shotAfter(QStringLiteral("pause")));
+              strip.shotAfter(QStringLiteral("pause")));
     dragAcross(s, xw, view, 1);
     s.when(QStringLiteral("turned about x"), [&w] { return w.sim().XANGLE != 0; });
     dragAcross(s, xw, view, 3);
     s.when(QStringLiteral("turned about y"), [&w] { return w.sim().YANGLE != 0; }, [&] {
        phaseAtContinue = w.sim().IPHASE;
-       clickOn(PAUSE_BUTTON, QStringLiteral("continue"));
+       strip.click(PAUSE_BUTTON, QStringLiteral("continue"));
      })
         .when(QStringLiteral("the run going again"), [&] { return w.sim().IPHASE != phaseAtContinue; }, [&] {
-          shotAfter(QStringLiteral("continue"))();
-          clickOn(QUIT_BUTTON, QStringLiteral("quit"));
+          strip.shotAfter(QStringLiteral("continue"))();
+          strip.click(QUIT_BUTTON, QStringLiteral("quit"));
         })
-        .when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); }, shotAfter(QStringLiteral("quit")), 8000);
-    endAfterFailure(s, w, xw, QStringLiteral("run"));
+        .when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+    endAfterFailure(s, w, xw, strip.prefix);
     s.start();
     QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
     QVERIFY2(s.failure().isEmpty(), qPrintable(s.failure()));
@@ -803,20 +812,11 @@ class ShellTest : public QObject {
     ScriptedFiles files;
     files.answers << QDir(dir.path()).filePath(QStringLiteral("xplay.vlm"));
     MainWindow w(&files);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     const Window xw(&w);
-    checkOnScreen(xw, &w);
+    showOnScreen(w, xw);
     if (QTest::currentTestFailed()) return;
     GLView* view = w.view();
-    auto clickOn = [&](const StripButton& b, const QString& name) {
-      xw.shot(xShotDir(), xShotName(QStringLiteral("playback-") + name + QStringLiteral("-before")));
-      xw.moveTo(view, buttonCentre(view, b));
-      Window::click(1);
-    };
-    auto shotAfter = [&](const QString& name) {
-      return [&, name] { xw.shot(xShotDir(), xShotName(QStringLiteral("playback-") + name + QStringLiteral("-after"))); };
-    };
+    const StripClicks strip{xw, view, QStringLiteral("playback-")};
     auto picture = [view] {
       const QImage shot = view->grabFramebuffer();
       return static_cast<size_t>(qHashBits(shot.constBits(), static_cast<size_t>(shot.sizeInBytes())));
@@ -827,13 +827,13 @@ class ShellTest : public QObject {
         .when(QStringLiteral("the File menu open"), fileMenuOpen, [] { Window::keys({QStringLiteral("o")}); })
         .when(QStringLiteral("the playback going"), [&w] { return w.busy(); })
         .wait(300)
-        .then(QStringLiteral("PAUSE"), [&] { clickOn(PAUSE_BUTTON, QStringLiteral("pause")); })
-        .when(QStringLiteral("the playback paused"), stillFor(w, 500, picture), shotAfter(QStringLiteral("pause")));
+        .then(QStringLiteral("PAUSE"), [&] { strip.click(PAUSE_BUTTON, QStringLiteral("pause")); })
+        .when(QStringLiteral("the playback paused"), stillFor(w, 500, picture), strip.shotAfter(QStringLiteral("pause")));
     dragAcross(s, xw, view, 1);
     s.when(QStringLiteral("turned about x"), [&w] { return titleXAngle(w.windowTitle()) != 0; },
-           [&] { clickOn(QUIT_BUTTON, QStringLiteral("quit")); })
-        .when(QStringLiteral("the playback stopped"), [&w] { return !w.busy(); }, shotAfter(QStringLiteral("quit")), 8000);
-    endAfterFailure(s, w, xw, QStringLiteral("playback"));
+           [&] { strip.click(QUIT_BUTTON, QStringLiteral("quit")); })
+        .when(QStringLiteral("the playback stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+    endAfterFailure(s, w, xw, strip.prefix);
     s.start();
     QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
     QVERIFY2(s.failure().isEmpty(), qPrintable(s.failure()));

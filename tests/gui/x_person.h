@@ -2,7 +2,8 @@
 // (XTEST), so they reach the program as a real mouse's do (the top-level window first, with its
 // enter, motion and focus events), and screenshots of what the X server shows.
 // Steps holds what the person does, one step after another, from a timer that fires inside
-// whichever event loop is running (a menu's, a dialog's, the run or playback loop's).
+// whichever event loop is running (a menu's, a dialog's, the run or playback loop's); with
+// VELMORA_X_TRACE set, each step says how long it waited.
 #pragma once
 
 #include <QDir>
