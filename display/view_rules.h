@@ -10,6 +10,16 @@ namespace velmora {
 
 inline constexpr int STRIPH = 25;  // height of the button strip at the bottom of the drawing area
 
+// A button of the strip: its left and right edges in the strip's coordinates (x from -1 at the
+// left to 1 at the right of the drawing area); it fills the strip's height.
+struct StripButton {
+  float x0, x1;
+  // Its centre in pixels from the left of a drawing area VIEWW wide.
+  double centreX(int VIEWW) const { return (static_cast<double>(x0 + x1) / 2.0 + 1.0) / 2.0 * VIEWW; }
+};
+inline constexpr StripButton QUIT_BUTTON{-1.0f, -0.86f};
+inline constexpr StripButton PAUSE_BUTTON{-0.85f, -0.71f};  // PAUSE, or CONT. while paused
+
 // Drawing area from the window's client size (each read as a signed 16-bit value): square above
 // the strip when the window is wider than tall, otherwise 40 pixels taller than wide.
 // A height of 0 (a minimised window) counts as 1.

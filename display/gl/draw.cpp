@@ -37,10 +37,10 @@ void buttonStrip(Display& D, I32 paused, const std::string& counter, const std::
   glLineWidth(px(D, 1.0f));
   MAKEFONT(D.fonts, 4000, px(D, 14), 0);
   reportOnce(D, D.fonts.problem());
-  greyButton(-1.0f, -0.86f);
+  greyButton(QUIT_BUTTON.x0, QUIT_BUTTON.x1);
   glColor3f(1.0f, 1.0f, 1.0f);
   caption(D, 4000, -0.965f, -0.23f, "QUIT");
-  greyButton(-0.85f, -0.71f);
+  greyButton(PAUSE_BUTTON.x0, PAUSE_BUTTON.x1);
   glColor3f(1.0f, 1.0f, 1.0f);
   caption(D, 4000, -0.833f, -0.23f, paused == 0 ? "PAUSE" : "CONT.");
   MAKEFONT(D.fonts, 5000, px(D, 16), 0);

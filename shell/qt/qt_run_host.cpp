@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QThread>
+#include <QWindow>
 
 #include "shell/qt/gl_view.h"
 
@@ -36,20 +37,26 @@ bool isUserInput(QEvent::Type t) {
   }
 }
 
+bool isPointer(QEvent::Type t) {
+  return t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease || t == QEvent::MouseButtonDblClick ||
+         t == QEvent::MouseMove;
+}
+
 // Mouse positions in logical pixels, the units of the drawing area the hit areas are measured
-// in (RunHost::viewSize); on a scaled screen Qt gives them with fractions, rounded here.
-std::optional<MouseMsg> toMessage(const QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+// in (RunHost::viewSize), from the top of the drawing area (top: its place in the widget); on a
+// scaled screen Qt gives them with fractions, rounded here.
+std::optional<MouseMsg> toMessage(const QMouseEvent* e, int top) {
+  const QPoint p = e->position().toPoint() - QPoint(0, top);
+  // Qt gives the second press of a quick pair as a double click in place of a press; the loop
+  // takes it as the press it is, so a person's second click (CONT. right after PAUSE) is not lost.
+  const bool press = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick;
+  if (press && e->button() == Qt::LeftButton) return MouseMsg{MouseMsg::LeftDown, p.x(), p.y()};
+  if (press && e->button() == Qt::RightButton) return MouseMsg{MouseMsg::RightDown, p.x(), p.y()};
   switch (e->type()) {
-    case QEvent::MouseButtonPress:
-      if (e->button() == Qt::LeftButton) return MouseMsg{MouseMsg::LeftDown, p.x(), p.y()};
-      if (e->button() == Qt::RightButton) return MouseMsg{MouseMsg::RightDown, p.x(), p.y()};
-      return std::nullopt;
     case QEvent::MouseButtonRelease:
       if (e->button() == Qt::LeftButton) return MouseMsg{MouseMsg::LeftUp, p.x(), p.y()};
       if (e->button() == Qt::RightButton) return MouseMsg{MouseMsg::RightUp, p.x(), p.y()};
       return std::nullopt;
-    case QEvent::MouseButtonDblClick: return MouseMsg{MouseMsg::DoubleClick, p.x(), p.y()};
     case QEvent::MouseMove: return MouseMsg{MouseMsg::Move, p.x(), p.y()};
     default: return std::nullopt;
   }
@@ -90,18 +97,42 @@ bool QtRunHost::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (!isUserInput(event->type())) return false;
-  if (watched == view_) {
-    if (auto m = toMessage(static_cast<QMouseEvent*>(event))) {
-      // On a scaled screen the pointer moves by fractions of a logical pixel; a move that lands
-      // on the position of the move just before it changes nothing in the loop, so it is not
-      // queued (the loop takes one message per phase).
-      const bool same = m->kind == MouseMsg::Move && lastQueued_ && lastQueued_->kind == MouseMsg::Move &&
-                        lastQueued_->x == m->x && lastQueued_->y == m->y;
-      if (!same) queue_.push_back(*m);
-      lastQueued_ = *m;
-    }
-  }
+  // The window system hands a pointer event to the main window's QWindow, and Qt passes it on
+  // from there to the widget under the pointer (or the one that took the press): that passing
+  // on is let through, so the event comes back here addressed to the drawing area or to another
+  // widget of the window. Events sent straight to a widget skip the first step.
+  if (isPointer(event->type()) && watched == window_->windowHandle()) return false;
+  if (watched == view_ && isPointer(event->type()))
+    if (auto m = toMessage(static_cast<QMouseEvent*>(event), areaTop())) queueMessage(*m);
   return true;  // all other input is consumed and lost while the loop runs
+}
+
+// The window system reports the pointer's moves far more often than the loop takes messages
+// (one a phase while a run advances), so a move replaces a move still waiting at the back of
+// the queue, as a window system does that reports only the newest position: a click never waits
+// behind a train of moves, and the queue stays short whatever the pointer does.
+void QtRunHost::queueMessage(const MouseMsg& m) {
+  if (m.kind == MouseMsg::Move) {
+    if (!queue_.empty() && queue_.back().kind == MouseMsg::Move) {
+      queue_.back() = m;
+      lastQueued_ = m;
+      return;
+    }
+    // On a scaled screen the pointer moves by fractions of a logical pixel; a move that lands
+    // on the position of the move just before it changes nothing in the loop.
+    if (lastQueued_ && lastQueued_->kind == MouseMsg::Move && lastQueued_->x == m.x && lastQueued_->y == m.y) return;
+  }
+  queue_.push_back(m);
+  lastQueued_ = m;
+}
+
+// The drawing area lies at the bottom of the widget (OpenGL's origin is its bottom left corner);
+// its top, in the widget's logical pixels, is where the loop's mouse y counts from, so the hit
+// areas of the strip fall on the strip as drawn whatever the widget's height.
+int QtRunHost::areaTop() const {
+  I32 w = 0, h = 0;
+  view_->drawingArea(w, h);
+  return view_->height() - h;
 }
 
 std::optional<MouseMsg> QtRunHost::takeMessage() {

@@ -45,10 +45,13 @@ class QtRunHost : public QObject, public RunHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void queueMessage(const MouseMsg& m);
+  int areaTop() const;
+
   QMainWindow* window_;
   GLView* view_;
   std::deque<MouseMsg> queue_;
-  std::optional<MouseMsg> lastQueued_;  // the last mouse message of the drawing area
+  std::optional<MouseMsg> lastQueued_;  // the last mouse message queued
   QStringList warnings_;
   bool active_ = false;
   bool closeRequested_ = false;

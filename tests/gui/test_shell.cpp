@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -31,6 +33,7 @@
 #include "shell/qt/Velmora.h"
 #include "shell/qt/gl_view.h"
 #include "shell/qt/help_window.h"
+#include "x_person.h"
 
 using namespace velmora;
 
@@ -176,6 +179,176 @@ void clickButton(QWidget* dialog, const char* name) {
   QTest::mouseClick(b, Qt::LeftButton);
 }
 
+// ---- A person's mouse and keys through the X server ----
+
+using xperson::Steps;
+using xperson::Window;
+
+QString xShotDir() { return QStringLiteral(VELMORA_SCREENSHOT_DIR "/x"); }
+
+// Screenshot names: runs on scaled screens name theirs apart.
+QString xShotName(const QString& name) {
+  return name + QString::fromLocal8Bit(qgetenv("VELMORA_SCREENSHOT_SUFFIX"));
+}
+
+// The centre of a strip button in the drawing area's widget, in logical pixels: across by the
+// strip's rule for the drawing area's width, up and down in the middle of the strip, which the
+// view draws along the bottom of the widget.
+QPointF buttonCentre(const GLView* view, const StripButton& b) {
+  I32 vw = 0, vh = 0;
+  view->drawingArea(vw, vh);
+  return {b.centreX(vw), view->height() - STRIPH / 2.0};
+}
+
+QPointF sceneCentre(const GLView* view) { return {view->width() / 2.0, view->height() / 2.0}; }
+
+// The X-Angle of a window title, or 0 when it shows none.
+int titleXAngle(const QString& title) {
+  const auto m = QRegularExpression(QStringLiteral("X-Angle:\\s+(-?\\d+)")).match(title);
+  return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// The window mapped on the X server, of the size Qt gave it in the screen's pixels, and (with no
+// window manager to put a frame round it) where Qt put it.
+void checkOnScreen(const Window& xw, QWidget* w) {
+  QTRY_VERIFY_WITH_TIMEOUT(xw.mapped(), 5000);
+  const QRect g = xw.geometry();
+  const qreal r = w->devicePixelRatioF();
+  const QString said = QStringLiteral("xdotool: %1,%2 %3x%4; Qt: %5,%6 %7x%8 at ratio %9")
+                           .arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())
+                           .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height()).arg(r);
+  QVERIFY2(std::abs(g.width() - qRound(w->width() * r)) <= 1 && std::abs(g.height() - qRound(w->height() * r)) <= 1,
+           qPrintable(said));
+  if (qEnvironmentVariableIsEmpty("VELMORA_X_WM"))
+    QVERIFY2(std::abs(g.x() - qRound(w->geometry().x() * r)) <= 1 && std::abs(g.y() - qRound(w->geometry().y() * r)) <= 1,
+             qPrintable(said));
+}
+
+// A condition that holds once the dialog's keyboard focus is on the named box, pressing Tab
+// (through the server) every 100 ms until it is.
+Steps::Cond tabTo(const char* box) {
+  auto last = std::make_shared<QElapsedTimer>();
+  return [box, last] {
+    QWidget* d = QApplication::activeModalWidget();
+    QWidget* f = d ? d->focusWidget() : nullptr;
+    if (f && f->objectName() == QLatin1String(box)) return true;
+    if (!last->isValid() || last->elapsed() > 100) {
+      Window::keys({QStringLiteral("Tab")});
+      last->start();
+    }
+    return false;
+  };
+}
+
+Steps::Cond boxReads(const char* box, const QString& text) {
+  return [box, text] {
+    QWidget* d = QApplication::activeModalWidget();
+    return d && boxText(d, box) == text;
+  };
+}
+
+bool fileMenuOpen() {
+  auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  return m && m->title() == QStringLiteral("&File");
+}
+
+// File > New Disk by keys (Alt+F, N), the orbits and particles typed into Disk Setup, Return.
+void startRunByKeys(Steps& s, const Window& xw, const QString& orbits, const QString& particles) {
+  s.then(QStringLiteral("focus on the window"), [&xw] { xw.focus(); })
+      .then(QStringLiteral("Alt+F"), [] { Window::keys({QStringLiteral("alt+f")}); })
+      .when(QStringLiteral("the File menu open"), fileMenuOpen, [] { Window::keys({QStringLiteral("n")}); })
+      .when(QStringLiteral("Disk Setup open"), [] {
+        QWidget* d = QApplication::activeModalWidget();
+        return d && d->objectName() == QStringLiteral("DiskSetup") && d->isVisible();
+      })
+      .when(QStringLiteral("focus on # Orbits"), tabTo("orbitsBox"), [orbits] {
+        Window::keys({QStringLiteral("ctrl+a")});
+        Window::type(orbits);
+      })
+      .when(QStringLiteral("# Orbits typed"), boxReads("orbitsBox", orbits))
+      .when(QStringLiteral("focus on # Particles"), tabTo("particlesBox"), [particles] {
+        Window::keys({QStringLiteral("ctrl+a")});
+        Window::type(particles);
+      })
+      .when(QStringLiteral("# Particles typed"), boxReads("particlesBox", particles),
+            [] { Window::keys({QStringLiteral("Return")}); });
+}
+
+// Holds once the run loop has done a few phases.
+Steps::Cond runGoing(MainWindow& w) {
+  return [&w] { return w.busy() && w.sim().IPHASE >= 3; };
+}
+
+// Holds once `value` has stayed the same for ms while the loop is busy (sampled every 50 ms).
+Steps::Cond stillFor(MainWindow& w, int ms, std::function<size_t()> value) {
+  struct Seen {
+    QElapsedTimer sample, same;
+    size_t v = 0;
+  };
+  auto seen = std::make_shared<Seen>();
+  return [&w, ms, value, seen] {
+    if (!w.busy()) return false;
+    if (seen->sample.isValid() && seen->sample.elapsed() < 50) return false;
+    seen->sample.start();
+    const size_t v = value();
+    if (!seen->same.isValid() || v != seen->v) {
+      seen->v = v;
+      seen->same.start();
+      return false;
+    }
+    return seen->same.elapsed() >= ms;
+  };
+}
+
+// A left drag (button 1) down or a right drag (button 3) to the right across the scene, one
+// move every 60 ms.
+void dragAcross(Steps& s, const Window& xw, const GLView* view, int button) {
+  const QPointF c = sceneCentre(view);
+  s.then(QStringLiteral("press in the scene"), [&xw, view, c, button] {
+    xw.moveTo(view, c);
+    Window::press(button);
+  });
+  for (int k = 1; k <= 5; ++k) {
+    const QPointF to = button == 1 ? c + QPointF(0, 8 * k) : c + QPointF(8 * k, 0);
+    s.wait(60).then(QStringLiteral("drag"), [&xw, view, to] { xw.moveTo(view, to); });
+  }
+  s.wait(60).then(QStringLiteral("release"), [button] { Window::release(button); });
+}
+
+// The window shown, mapped on the server and where Qt put it; a failed check ends the test.
+void showOnScreen(MainWindow& w, const Window& xw) {
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  checkOnScreen(xw, &w);
+}
+
+// A person's clicks on the strip of a window's drawing area, each between two screenshots named
+// after the test (prefix) and the click.
+struct StripClicks {
+  const Window& xw;
+  const GLView* view;
+  QString prefix;
+
+  void click(const StripButton& b, const QString& name) const {
+    xw.shot(xShotDir(), xShotName(prefix + name + QStringLiteral("-before")));
+    xw.moveTo(view, buttonCentre(view, b));
+    Window::click(1);
+  }
+  Steps::Act shotAfter(const QString& name) const {
+    return [this, name] { xw.shot(xShotDir(), xShotName(prefix + name + QStringLiteral("-after"))); };
+  }
+};
+
+// After a failed step: whatever dialog, menu or loop is open is ended, with a screenshot.
+void endAfterFailure(Steps& s, MainWindow& w, const Window& xw, const QString& name) {
+  s.onFailure([&w, &xw, name] {
+    Window::screen(xShotDir(), xShotName(name + QStringLiteral("failed")));
+    if (QWidget* p = QApplication::activePopupWidget()) p->close();
+    if (QWidget* d = QApplication::activeModalWidget()) d->close();
+    if (w.busy()) w.close();  // stops a run or playback as QUIT does
+  });
+}
+
 }  // namespace
 
 // The button strip as drawn, at the screen's device-pixel ratio r: r x 25 rows high at the
@@ -308,7 +481,8 @@ class ShellTest : public QObject {
       QTimer::singleShot(0, [&] {
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(pauseX, stripY));
         QTimer::singleShot(150, [&] {
-          // While paused, a left drag down turns the view about x, 2 degrees per message.
+          // While paused, a left drag down turns the view about x, 2 degrees per message; the
+          // three moves come before the loop takes its next message, so they reach it as one.
           QTest::mousePress(view, Qt::LeftButton, {}, QPoint(300, 300));
           for (int y : {310, 320, 330}) {
             QMouseEvent move(QEvent::MouseMove, QPointF(300, y), view->mapToGlobal(QPointF(300, y)), Qt::NoButton,
@@ -330,8 +504,8 @@ class ShellTest : public QObject {
     QCOMPARE(w.sim().IORBIT, 0);
     // Stopped in the phase after the one that paused and resumed, early in the orbit.
     QVERIFY(w.sim().IPHASE >= 2 && w.sim().IPHASE < 200);
-    QCOMPARE(w.sim().XANGLE, 6);
-    QVERIFY(w.windowTitle().contains(QStringLiteral("X-Angle:     6")));
+    QCOMPARE(w.sim().XANGLE, 2);
+    QVERIFY(w.windowTitle().contains(QStringLiteral("X-Angle:     2")));
     QVERIFY(!w.busy());
   }
 
@@ -553,6 +727,119 @@ class ShellTest : public QObject {
     w.openRestart();
     QCOMPARE(w.sim().CANCELLED, 1);
     QCOMPARE(w.sim().IORBIT, 0);
+  }
+
+  // ---- Through the X server, as a person's mouse and keys ----
+
+  // The sequence a new user meets first, in a fresh window each time: File > New Disk by keys,
+  // the counts typed, Return, and the first click of the run on QUIT.
+  void xRunStoppedByQuitFirst() {
+    const int tries = 3;
+    QStringList missed;
+    for (int t = 1; t <= tries; ++t) {
+      MainWindow w;
+      const Window xw(&w);
+      showOnScreen(w, xw);
+      if (QTest::currentTestFailed()) return;
+      const StripClicks strip{xw, w.view(), QStringLiteral("quit-first-%1-").arg(t)};
+      I32 phaseAtClick = 0;
+      Steps s;
+      startRunByKeys(s, xw, QStringLiteral("5"), QStringLiteral("100"));
+      s.when(QStringLiteral("the run going"), runGoing(w), [&] {
+         phaseAtClick = w.sim().IPHASE;
+         strip.click(QUIT_BUTTON, QStringLiteral("quit"));
+       }).when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+      endAfterFailure(s, w, xw, strip.prefix);
+      s.start();
+      QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
+      QCOMPARE(w.sim().NORBEND, 5);  // the typed counts were taken
+      QCOMPARE(w.sim().NPMAX, 100);
+      if (!s.failure().isEmpty() || w.sim().IORBIT >= w.sim().NORBEND)
+        missed << QStringLiteral("try %1: %2 (clicked at phase %3, the run ended at orbit %4 phase %5)")
+                      .arg(t)
+                      .arg(s.failure().isEmpty() ? QStringLiteral("the run went on to its end") : s.failure())
+                      .arg(phaseAtClick)
+                      .arg(w.sim().IORBIT)
+                      .arg(w.sim().IPHASE);
+    }
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("%1 of %2 QUIT clicks not taken:\n").arg(missed.size()).arg(tries) +
+                                          missed.join(QLatin1Char('\n'))));
+  }
+
+  // A live run paused, turned about both axes by dragging, continued and stopped.
+  void xRunPauseTurnContinueQuit() {
+    MainWindow w;
+    const Window xw(&w);
+    showOnScreen(w, xw);
+    if (QTest::currentTestFailed()) return;
+    GLView* view = w.view();
+    const StripClicks strip{xw, view, QStringLiteral("run-")};
+    I32 phaseAtContinue = 0;
+    Steps s;
+    startRunByKeys(s, xw, QStringLiteral("5"), QStringLiteral("100"));
+    s.when(QStringLiteral("the run going"), runGoing(w), [&] { strip.click(PAUSE_BUTTON, QStringLiteral("pause")); })
+        .when(QStringLiteral("the run paused"), stillFor(w, 500, [&w] { return static_cast<size_t>(w.sim().IPHASE); }),
+              strip.shotAfter(QStringLiteral("pause")));
+    dragAcross(s, xw, view, 1);
+    s.when(QStringLiteral("turned about x"), [&w] { return w.sim().XANGLE != 0; });
+    dragAcross(s, xw, view, 3);
+    s.when(QStringLiteral("turned about y"), [&w] { return w.sim().YANGLE != 0; }, [&] {
+       phaseAtContinue = w.sim().IPHASE;
+       strip.click(PAUSE_BUTTON, QStringLiteral("continue"));
+     })
+        .when(QStringLiteral("the run going again"), [&] { return w.sim().IPHASE != phaseAtContinue; }, [&] {
+          strip.shotAfter(QStringLiteral("continue"))();
+          strip.click(QUIT_BUTTON, QStringLiteral("quit"));
+        })
+        .when(QStringLiteral("the run stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+    endAfterFailure(s, w, xw, strip.prefix);
+    s.start();
+    QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
+    QVERIFY2(s.failure().isEmpty(), qPrintable(s.failure()));
+    QVERIFY(w.sim().IORBIT < w.sim().NORBEND);
+    // Down turns about x and right about y, 2 degrees per move the loop took.
+    QVERIFY2(w.sim().XANGLE > 0 && w.sim().XANGLE % 2 == 0, qPrintable(QString::number(w.sim().XANGLE)));
+    QVERIFY2(w.sim().YANGLE > 0 && w.sim().YANGLE % 2 == 0, qPrintable(QString::number(w.sim().YANGLE)));
+    QCOMPARE(titleXAngle(w.windowTitle()), w.sim().XANGLE);
+    QCOMPARE(titleXAngle(xw.title()), w.sim().XANGLE);  // the title the server shows
+  }
+
+  // A playback paused, turned by dragging and stopped; opened by keys (Alt+F, O).
+  void xPlaybackPauseTurnQuit() {
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    makeRun("xplay", 1, true, false);
+    ScriptedFiles files;
+    files.answers << QDir(dir.path()).filePath(QStringLiteral("xplay.vlm"));
+    MainWindow w(&files);
+    const Window xw(&w);
+    showOnScreen(w, xw);
+    if (QTest::currentTestFailed()) return;
+    GLView* view = w.view();
+    const StripClicks strip{xw, view, QStringLiteral("playback-")};
+    auto picture = [view] {
+      const QImage shot = view->grabFramebuffer();
+      return static_cast<size_t>(qHashBits(shot.constBits(), static_cast<size_t>(shot.sizeInBytes())));
+    };
+    Steps s;
+    s.then(QStringLiteral("focus on the window"), [&xw] { xw.focus(); })
+        .then(QStringLiteral("Alt+F"), [] { Window::keys({QStringLiteral("alt+f")}); })
+        .when(QStringLiteral("the File menu open"), fileMenuOpen, [] { Window::keys({QStringLiteral("o")}); })
+        .when(QStringLiteral("the playback going"), [&w] { return w.busy(); })
+        .wait(300)
+        .then(QStringLiteral("PAUSE"), [&] { strip.click(PAUSE_BUTTON, QStringLiteral("pause")); })
+        .when(QStringLiteral("the playback paused"), stillFor(w, 500, picture), strip.shotAfter(QStringLiteral("pause")));
+    dragAcross(s, xw, view, 1);
+    s.when(QStringLiteral("turned about x"), [&w] { return titleXAngle(w.windowTitle()) != 0; },
+           [&] { strip.click(QUIT_BUTTON, QStringLiteral("quit")); })
+        .when(QStringLiteral("the playback stopped"), [&w] { return !w.busy(); }, strip.shotAfter(QStringLiteral("quit")), 8000);
+    endAfterFailure(s, w, xw, strip.prefix);
+    s.start();
+    QTRY_VERIFY_WITH_TIMEOUT(s.finished(), 60000);
+    QVERIFY2(s.failure().isEmpty(), qPrintable(s.failure()));
+    const int xa = titleXAngle(w.windowTitle());
+    QVERIFY2(xa > 0 && xa % 2 == 0, qPrintable(w.windowTitle()));
+    QVERIFY(w.windowTitle().startsWith(QStringLiteral(" Velmora   Current File Name:  xplay")));
   }
 
   void helpAndAbout() {
