@@ -143,6 +143,7 @@ const Table<GrowthWindow>& windowColumns() {
       {"amplitude", [](const GrowthWindow& x) { return x.amplitude; }},
       {"upper_limit", [](const GrowthWindow& x) { return x.upperLimit; }},
       {"significance", [](const GrowthWindow& x) { return x.significance; }},
+      {"orbital_amplitude", [](const GrowthWindow& x) { return x.orbitalAmplitude; }},
   };
   return t;
 }
@@ -433,6 +434,20 @@ std::string analysisJson(const RunAnalysis& a) {
     j.column("amplitude", h, [&](const Harmonic& x) { return found(x, x.amplitude); });
     j.column("spectrum_amplitude", h, [&](const Harmonic& x) { return found(x, x.spectrumAmplitude); });
     j.column("significance", h, [&](const Harmonic& x) { return found(x, x.significance); });
+    j.close();
+    // What was removed before the spectrum: the trend and the orbital harmonics.
+    j.open("removed");
+    j.str("trend", "cubic spline, knots every " + std::to_string(TREND_ORBITS) + " orbits");
+    j.num("trend_rms", s.trendRms);
+    j.open("orbital");
+    std::vector<int> n;
+    for (std::size_t k = 0; k < s.orbitalAmplitude.size(); ++k) n.push_back(static_cast<int>(k) + 1);
+    j.column("n", n, [](int v) { return std::to_string(v); });
+    j.column("amplitude", s.orbitalAmplitude, [](double v) { return num(v); });
+    j.column("phase", s.orbitalPhase, [](double v) { return num(v); });
+    j.close();
+    j.num("lobe_limit", s.lobeLimit);
+    j.num("rejected_frequency", s.rejectedFrequency);
     j.close();
     j.close();
 
