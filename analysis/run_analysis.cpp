@@ -239,13 +239,16 @@ void recordingPart(RunAnalysis& a, RecordingReader& reader, RecordedFrame& f, bo
     a.meanR10 = a.meanR50 = a.meanR90 = a.meanBeyondR31 = a.meanM1 = a.meanM2 = NaN;
     return;
   }
+  // The file does not hold the orbit it starts at: the run's record does.
+  const double start = a.provenance && a.provenance->recordingStart >= 0 ? a.provenance->recordingStart
+                                                                          : a.RECSTART - 1.0;
   std::error_code ec;
   const auto size = static_cast<long long>(std::filesystem::file_size(a.files.recording, ec));
   I32 orbit = 0, lastPhase = 0;
   while (haveFrame) {
     if (reader.frames() > 1 && f.IPHASE <= lastPhase) ++orbit;
     lastPhase = f.IPHASE;
-    const double time = (a.RECSTART - 1) + orbit + f.IPHASE / 200.0;
+    const double time = start + orbit + f.IPHASE / 200.0;
     a.frames.push_back(measureDisk(a.reference, f.X, f.Y, f.Z, f.XPRIM, f.YPRIM, time));
     if (o.progress) o.progress({"recording", static_cast<long long>(reader.offset()), ec ? 0 : size});
     haveFrame = reader.next(f);
@@ -304,6 +307,10 @@ RunAnalysis analyseRun(const std::string& nameOrPrefix, const AnalysisOptions& o
   if (!F.hasLightCurve) a.notes.push_back(F.lightCurve + " is missing: no superhump search");
   if (!F.hasRecording) a.notes.push_back(F.recording + " is missing: no disk radii, modes or precession");
   if (!F.hasRestart) a.notes.push_back(F.restart + " is missing: no orbital eccentricities");
+  a.provenance = readProvenance(F.base);
+  if (!a.provenance && F.hasRecording)
+    a.notes.push_back(provenanceFileName(F.base) + " is missing: the recording's times count from the start of the run "
+                      "that wrote it (a continued run's from 0)");
 
   // The mass ratio: the restart file's masses, else the stars' positions in the recording,
   // else the option.
@@ -540,6 +547,23 @@ std::string analysisJson(const RunAnalysis& a) {
     j.close();
   } else {
     j.null("eccentricity");
+  }
+
+  if (a.provenance) {
+    const RunProvenance& p = *a.provenance;
+    const auto start = [](double v) { return v < 0 ? NaN : v; };
+    j.open("provenance");
+    j.str("path", provenanceFileName(a.files.base));
+    j.str("invocation", p.invocation);
+    j.str("end", p.end);
+    j.integer("orbit", p.orbit);
+    j.num("light_curve_start_orbit", start(p.lightCurveStart));
+    j.num("recording_start_orbit", start(p.recordingStart));
+    j.optStr("parent", p.parent);
+    j.optStr("parent_sha256", p.parentSha256);
+    j.close();
+  } else {
+    j.null("provenance");
   }
   j.close();
   return j.text + "\n";

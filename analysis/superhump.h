@@ -20,8 +20,8 @@ inline constexpr double SPECTRUM_LOW = 0.5, SPECTRUM_HIGH = 1.5;
 
 // What is removed before the search. The trend is the least-squares cubic spline with knots every
 // TREND_ORBITS orbits (or a little less, whole intervals over the range): it follows the disk's
-// formation and any slow change of the mean, while a sinusoid in the band projects on its smooth
-// basis functions by a few parts in 10^5 or less. The orbital signal is the least-squares fit of
+// formation and any slow change of the mean, while a sinusoid in the band keeps its frequency and
+// its amplitude to 0.2 % (the spline takes a few percent of it, spread over low frequencies). The orbital signal is the least-squares fit of
 // the harmonics 1..ORBITAL_HARMONICS cycles per orbit, fitted in turn with the trend until the two
 // settle.
 inline constexpr int TREND_ORBITS = 5;

@@ -74,7 +74,11 @@ Command add(CLI::App& parent) {
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
     o->threads.apply();
-    return runWithHost(kCmd, *S, o->quiet, [](Sim& sim, HeadlessHost& host) { return runRestart(sim, host); });
+    RunProvenance record;
+    record.invocation = commandLine();
+    record.parameters = settings(*o).recordParameters();
+    return runWithHost(kCmd, *S, o->quiet,
+                       [&record](Sim& sim, HeadlessHost& host) { return runRestart(sim, host, &record); });
   };
   return {app, run};
 }

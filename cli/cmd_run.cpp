@@ -80,7 +80,11 @@ Command add(CLI::App& parent) {
     printOutputs(*S, 0);
     o->threads.apply();
 
-    return runWithHost(kCmd, *S, o->quiet, [&p](Sim& sim, HeadlessHost& host) { return runNew(sim, host, p); });
+    RunProvenance record;
+    record.invocation = commandLine();
+    record.parameters = r.recordParameters();
+    return runWithHost(kCmd, *S, o->quiet,
+                       [&p, &record](Sim& sim, HeadlessHost& host) { return runNew(sim, host, p, &record); });
   };
   return {app, run};
 }
