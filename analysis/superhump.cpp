@@ -178,9 +178,11 @@ std::vector<double> trendOf(const std::vector<double>& t, const std::vector<doub
 
 constexpr std::size_t HARMONIC_TERMS = 1 + 2 * ORBITAL_HARMONICS;
 
-// The least-squares fit of a constant and the orbital harmonics to y: p[0] the constant,
-// p[2n - 1] and p[2n] the cosine and sine amplitudes of harmonic n.
-bool orbitalFit(const std::vector<double>& t, const std::vector<double>& y, std::array<double, HARMONIC_TERMS>& p) {
+// The least-squares fit of a constant and the orbital harmonics, each scaled by the local level g
+// (the hump is light of the disk: it grows as the disk forms), to y: p[0] the constant, p[2n - 1]
+// and p[2n] the cosine and sine amplitudes of harmonic n, fractions of the local mean light.
+bool orbitalFit(const std::vector<double>& t, const std::vector<double>& g, const std::vector<double>& y,
+                std::array<double, HARMONIC_TERMS>& p) {
   std::array<std::array<double, HARMONIC_TERMS>, HARMONIC_TERMS> A{};
   std::array<double, HARMONIC_TERMS> b{};
   std::array<double, HARMONIC_TERMS> col{};
@@ -188,8 +190,8 @@ bool orbitalFit(const std::vector<double>& t, const std::vector<double>& y, std:
     col[0] = 1.0;
     for (int n = 1; n <= ORBITAL_HARMONICS; ++n) {
       const double w = TWO_PI * n * t[j];
-      col[static_cast<std::size_t>(2 * n - 1)] = std::cos(w);
-      col[static_cast<std::size_t>(2 * n)] = std::sin(w);
+      col[static_cast<std::size_t>(2 * n - 1)] = g[j] * std::cos(w);
+      col[static_cast<std::size_t>(2 * n)] = g[j] * std::sin(w);
     }
     for (std::size_t r = 0; r < HARMONIC_TERMS; ++r) {
       b[r] += col[r] * y[j];
@@ -207,21 +209,24 @@ PreparedSeries prepare(const LightCurve& lc, const LCAnalysis& a) {
   const std::size_t m = s.t.size();
   p.orbital.assign(m, 0.0);
   std::array<double, HARMONIC_TERMS> c{};
-  std::vector<double> d(m);
+  std::vector<double> d(m), level(m);
   // The trend and the harmonics, each fitted to what the other leaves: the two are nearly
   // orthogonal, so a few rounds settle them.
   for (int round = 0; round < 4; ++round) {
     for (std::size_t j = 0; j < m; ++j) d[j] = s.y[j] - p.orbital[j];
     p.trend = trendOf(s.t, d);
-    for (std::size_t j = 0; j < m; ++j) d[j] = s.y[j] - p.trend[j];
-    if (!orbitalFit(s.t, d, c)) c.fill(0.0);  // fewer samples than terms cannot happen: a range is 200 or more
+    for (std::size_t j = 0; j < m; ++j) {
+      d[j] = s.y[j] - p.trend[j];
+      level[j] = std::max(0.0, 1.0 + p.trend[j]);
+    }
+    if (!orbitalFit(s.t, level, d, c)) c.fill(0.0);  // cannot happen: a range holds 200 samples or more
     for (std::size_t j = 0; j < m; ++j) {
       double v = 0.0;
       for (int n = 1; n <= ORBITAL_HARMONICS; ++n) {
         const double w = TWO_PI * n * s.t[j];
         v += c[static_cast<std::size_t>(2 * n - 1)] * std::cos(w) + c[static_cast<std::size_t>(2 * n)] * std::sin(w);
       }
-      p.orbital[j] = v;
+      p.orbital[j] = level[j] * v;
     }
   }
   p.offset = c[0];

@@ -21,9 +21,10 @@ inline constexpr double SPECTRUM_LOW = 0.5, SPECTRUM_HIGH = 1.5;
 // What is removed before the search. The trend is the least-squares cubic spline with knots every
 // TREND_ORBITS orbits (or a little less, whole intervals over the range): it follows the disk's
 // formation and any slow change of the mean, while a sinusoid in the band keeps its frequency and
-// its amplitude to 0.2 % (the spline takes a few percent of it, spread over low frequencies). The orbital signal is the least-squares fit of
-// the harmonics 1..ORBITAL_HARMONICS cycles per orbit, fitted in turn with the trend until the two
-// settle.
+// its amplitude to 0.2 % (the spline takes a few percent of it, spread over low frequencies). The
+// orbital signal is the least-squares fit of the harmonics 1..ORBITAL_HARMONICS cycles per orbit,
+// each scaled by the local level (the hump is light of the disk and grows with it), fitted in turn
+// with the trend until the two settle.
 inline constexpr int TREND_ORBITS = 5;
 inline constexpr int ORBITAL_HARMONICS = 3;
 // A refined frequency above 1 - ORBITAL_LOBE / N (N orbits) lies within the main lobe of the
@@ -41,8 +42,9 @@ struct PreparedSeries {
   std::vector<double> orbital;     // the fitted orbital harmonics
   double offset = 0;               // the constant of the harmonic fit
   std::vector<double> residual;    // what the spectrum and the sine fit see
-  // The removed harmonics n = 1..ORBITAL_HARMONICS: semi-amplitude (fraction of the mean) and the
-  // phase of the maximum (radians: cos(2 pi n t - phase)).
+  // The removed harmonics n = 1..ORBITAL_HARMONICS, each scaled by the local level 1 + trend (the
+  // hump grows with the disk's light): semi-amplitude (a fraction of the local mean light) and
+  // the phase of the maximum (radians: cos(2 pi n t - phase)).
   std::vector<double> orbitalAmplitude, orbitalPhase;
   double trendRms = 0;  // rms of the removed trend about its mean, a fraction of the mean
 };
