@@ -127,6 +127,7 @@ const Table<GrowthWindow>& windowColumns() {
       {"amplitude", [](const GrowthWindow& x) { return x.amplitude; }},
       {"upper_limit", [](const GrowthWindow& x) { return x.upperLimit; }},
       {"significance", [](const GrowthWindow& x) { return x.significance; }},
+      {"orbital_amplitude", [](const GrowthWindow& x) { return x.orbitalAmplitude; }},
   };
   return t;
 }
@@ -235,13 +236,16 @@ void recordingPart(RunAnalysis& a, RecordingReader& reader, RecordedFrame& f, bo
     a.meanR10 = a.meanR50 = a.meanR90 = a.meanBeyondR31 = a.meanM1 = a.meanM2 = NaN;
     return;
   }
+  // The file does not hold the orbit it starts at: the run's record does.
+  const double start = a.provenance && a.provenance->recordingStart >= 0 ? a.provenance->recordingStart
+                                                                          : a.RECSTART - 1.0;
   std::error_code ec;
   const auto size = static_cast<long long>(std::filesystem::file_size(a.files.recording, ec));
   I32 orbit = 0, lastPhase = 0;
   while (haveFrame) {
     if (reader.frames() > 1 && f.IPHASE <= lastPhase) ++orbit;
     lastPhase = f.IPHASE;
-    const double time = (a.RECSTART - 1) + orbit + f.IPHASE / 200.0;
+    const double time = start + orbit + f.IPHASE / 200.0;
     a.frames.push_back(measureDisk(a.reference, f.X, f.Y, f.Z, f.XPRIM, f.YPRIM, time));
     if (o.progress) o.progress({"recording", static_cast<long long>(reader.offset()), ec ? 0 : size});
     haveFrame = reader.next(f);
@@ -300,6 +304,10 @@ RunAnalysis analyseRun(const std::string& nameOrPrefix, const AnalysisOptions& o
   if (!F.hasLightCurve) a.notes.push_back(F.lightCurve + " is missing: no superhump search");
   if (!F.hasRecording) a.notes.push_back(F.recording + " is missing: no disk radii, modes or precession");
   if (!F.hasRestart) a.notes.push_back(F.restart + " is missing: no orbital eccentricities");
+  a.provenance = readProvenance(F.base);
+  if (!a.provenance && F.hasRecording)
+    a.notes.push_back(provenanceFileName(F.base) + " is missing: the recording's times count from the start of the run "
+                      "that wrote it (a continued run's from 0)");
 
   // The mass ratio: the restart file's masses, else the stars' positions in the recording,
   // else the option.
@@ -420,6 +428,16 @@ std::string analysisJson(const RunAnalysis& a) {
                           {"amplitude", found(&Harmonic::amplitude)},
                           {"spectrum_amplitude", found(&Harmonic::spectrumAmplitude)},
                           {"significance", found(&Harmonic::significance)}};
+    // What was removed before the spectrum: the trend and the orbital harmonics.
+    std::vector<int> n;
+    for (std::size_t k = 0; k < s.orbitalAmplitude.size(); ++k) n.push_back(static_cast<int>(k) + 1);
+    o["removed"] = Json{{"trend", "cubic spline, knots every " + std::to_string(TREND_ORBITS) + " orbits"},
+                        {"trend_rms", number(s.trendRms)},
+                        {"orbital", Json{{"n", column(n, [](int v) { return Json(v); })},
+                                         {"amplitude", column(s.orbitalAmplitude, number)},
+                                         {"phase", column(s.orbitalPhase, number)}}},
+                        {"lobe_limit", number(s.lobeLimit)},
+                        {"rejected_frequency", number(s.rejectedFrequency)}};
 
     const SuperhumpGrowth& g = a.growth;
     Json& w = j["growth"] = Json::object();
@@ -485,6 +503,22 @@ std::string analysisJson(const RunAnalysis& a) {
     o["bins"] = tableJson(e.bins, binColumns());
   } else {
     j["eccentricity"] = nullptr;
+  }
+
+  if (a.provenance) {
+    const RunProvenance& p = *a.provenance;
+    const auto start = [](double v) { return number(v < 0 ? NaN : v); };
+    const auto optional = [](const std::string& v) { return v.empty() ? Json(nullptr) : Json(v); };
+    j["provenance"] = Json{{"path", provenanceFileName(a.files.base)},
+                           {"invocation", p.invocation},
+                           {"end", p.end},
+                           {"orbit", p.orbit},
+                           {"light_curve_start_orbit", start(p.lightCurveStart)},
+                           {"recording_start_orbit", start(p.recordingStart)},
+                           {"parent", optional(p.parent)},
+                           {"parent_sha256", optional(p.parentSha256)}};
+  } else {
+    j["provenance"] = nullptr;
   }
   std::string text;
   layout(j, 0, text);

@@ -13,6 +13,7 @@
 #include "analysis/binary_reference.h"
 #include "analysis/disk_diagnostics.h"
 #include "analysis/superhump.h"
+#include "files/run_provenance.h"
 
 namespace velmora {
 
@@ -71,6 +72,10 @@ struct RunAnalysis {
   Precession precession;
   // Means over the frames of the precession fit.
   double meanR10 = 0, meanR50 = 0, meanR90 = 0, meanBeyondR31 = 0, meanM1 = 0, meanM2 = 0;
+
+  // NAME.run.json, when the run left one: the recording's frame times then count from the orbit
+  // it starts at, so a continued run's times are the run's own orbits.
+  std::optional<RunProvenance> provenance;
 
   // Restart file.
   bool hasEccentricity = false;

@@ -1,5 +1,6 @@
-// Superhump search: the plot's spectrum and 5-sigma rule in the band just below one cycle per
-// orbit, a sine fit that refines the peak below the bin spacing, harmonics and sliding windows.
+// Superhump search: the trend and the orbital harmonics removed, then the plot's spectrum and
+// 5-sigma rule in the band just below one cycle per orbit, a sine fit that refines the peak below
+// the bin spacing, harmonics and sliding windows.
 #include "analysis/superhump.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace {
 
 constexpr double TWO_PI = 2.0 * std::numbers::pi;
 
-// Solves the n x n system A x = b (row-major, n <= 4) by elimination with partial pivoting.
+// Solves the n x n system A x = b (row-major, small n) by elimination with partial pivoting.
 template <std::size_t N>
 bool solve(std::array<std::array<double, N>, N> A, std::array<double, N> b, std::array<double, N>& x) {
   for (std::size_t c = 0; c < N; ++c) {
@@ -95,6 +96,7 @@ double residualCorrelation(const std::vector<double>& r) {
 // The relative light curve of an analysed range in double precision, with sample times.
 struct Series {
   std::vector<double> t, y;
+  double mean = 0;
 };
 
 Series relativeSeries(const LightCurve& lc, const LCAnalysis& a) {
@@ -103,6 +105,7 @@ Series relativeSeries(const LightCurve& lc, const LCAnalysis& a) {
   double mean = 0.0;
   for (std::size_t j = 0; j < m; ++j) mean += lc.L[i0 + j];
   mean /= static_cast<double>(m);
+  s.mean = mean;
   s.t.resize(m);
   s.y.resize(m);
   for (std::size_t j = 0; j < m; ++j) {
@@ -110,6 +113,137 @@ Series relativeSeries(const LightCurve& lc, const LCAnalysis& a) {
     s.y[j] = a.flat || mean == 0.0 ? 0.0 : (lc.L[i0 + j] - mean) / mean;
   }
   return s;
+}
+
+// The trend: the least-squares cubic spline of x with knots every TREND_ORBITS orbits or a little
+// less (whole intervals over the range). Its basis functions are so smooth that a sinusoid in the
+// band barely projects on them, and a fit, unlike a running mean, follows the range's ends and the
+// disk's formation without lagging.
+std::vector<double> trendOf(const std::vector<double>& t, const std::vector<double>& x) {
+  const std::size_t n = t.size();
+  const double t0 = t.front() - 0.5 / LC_SAMPLES_PER_ORBIT, t1 = t.back() + 0.5 / LC_SAMPLES_PER_ORBIT;
+  const auto K = static_cast<std::size_t>(std::max(1.0, std::ceil((t1 - t0) / TREND_ORBITS - 1e-9)));
+  const double h = (t1 - t0) / static_cast<double>(K);
+  const std::size_t P = K + 3;
+  // The uniform cubic B-spline weights of sample j and the first of its four basis functions.
+  const auto basis = [&](std::size_t j, std::array<double, 4>& w) {
+    const double u = (t[j] - t0) / h;
+    const std::size_t i = std::min(K - 1, static_cast<std::size_t>(std::max(0.0, std::floor(u))));
+    const double s = std::clamp(u - static_cast<double>(i), 0.0, 1.0), s2 = s * s, s3 = s2 * s;
+    w = {(1 - s) * (1 - s) * (1 - s) / 6, (3 * s3 - 6 * s2 + 4) / 6, (-3 * s3 + 3 * s2 + 3 * s + 1) / 6, s3 / 6};
+    return i;
+  };
+  // The banded normal equations (A[i][d] = A(i, i + d)), solved by a banded Cholesky factor.
+  std::vector<std::array<double, 4>> A(P, std::array<double, 4>{}), L(P, std::array<double, 4>{});
+  std::vector<double> b(P, 0.0), c(P, 0.0);
+  std::array<double, 4> w{};
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::size_t i = basis(j, w);
+    for (std::size_t r = 0; r < 4; ++r) {
+      b[i + r] += w[r] * x[j];
+      for (std::size_t d = 0; r + d < 4; ++d) A[i + r][d] += w[r] * w[r + d];
+    }
+  }
+  // L[i][k] = L(i, i - k).
+  for (std::size_t i = 0; i < P; ++i) {
+    for (std::size_t k = std::min<std::size_t>(3, i) + 1; k-- > 0;) {
+      const std::size_t col = i - k;
+      double v = A[col][k];
+      for (std::size_t m = 1; m <= 3 && m + k <= 3 && m <= col; ++m) v -= L[i][k + m] * L[col][m];
+      if (k == 0) {
+        if (!(v > 0.0)) return std::vector<double>(n, meanOf(x));
+        L[i][0] = std::sqrt(v);
+      } else {
+        L[i][k] = v / L[col][0];
+      }
+    }
+  }
+  for (std::size_t i = 0; i < P; ++i) {
+    double v = b[i];
+    for (std::size_t k = 1; k <= std::min<std::size_t>(3, i); ++k) v -= L[i][k] * c[i - k];
+    c[i] = v / L[i][0];
+  }
+  for (std::size_t i = P; i-- > 0;) {
+    double v = c[i];
+    for (std::size_t k = 1; k <= 3 && i + k < P; ++k) v -= L[i + k][k] * c[i + k];
+    c[i] = v / L[i][0];
+  }
+  std::vector<double> out(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::size_t i = basis(j, w);
+    out[j] = w[0] * c[i] + w[1] * c[i + 1] + w[2] * c[i + 2] + w[3] * c[i + 3];
+  }
+  return out;
+}
+
+constexpr std::size_t HARMONIC_TERMS = 1 + 2 * ORBITAL_HARMONICS;
+
+// The least-squares fit of a constant and the orbital harmonics, each scaled by the local level g
+// (the hump is light of the disk: it grows as the disk forms), to y: p[0] the constant, p[2n - 1]
+// and p[2n] the cosine and sine amplitudes of harmonic n, fractions of the local mean light.
+bool orbitalFit(const std::vector<double>& t, const std::vector<double>& g, const std::vector<double>& y,
+                std::array<double, HARMONIC_TERMS>& p) {
+  std::array<std::array<double, HARMONIC_TERMS>, HARMONIC_TERMS> A{};
+  std::array<double, HARMONIC_TERMS> b{};
+  std::array<double, HARMONIC_TERMS> col{};
+  for (std::size_t j = 0; j < t.size(); ++j) {
+    col[0] = 1.0;
+    for (int n = 1; n <= ORBITAL_HARMONICS; ++n) {
+      const double w = TWO_PI * n * t[j];
+      col[static_cast<std::size_t>(2 * n - 1)] = g[j] * std::cos(w);
+      col[static_cast<std::size_t>(2 * n)] = g[j] * std::sin(w);
+    }
+    for (std::size_t r = 0; r < HARMONIC_TERMS; ++r) {
+      b[r] += col[r] * y[j];
+      for (std::size_t c = 0; c < HARMONIC_TERMS; ++c) A[r][c] += col[r] * col[c];
+    }
+  }
+  return solve(A, b, p);
+}
+
+PreparedSeries prepare(const LightCurve& lc, const LCAnalysis& a) {
+  Series s = relativeSeries(lc, a);
+  PreparedSeries p;
+  p.mean = s.mean;
+  if (a.flat) return p;
+  const std::size_t m = s.t.size();
+  p.orbital.assign(m, 0.0);
+  std::array<double, HARMONIC_TERMS> c{};
+  std::vector<double> d(m), level(m);
+  // The trend and the harmonics, each fitted to what the other leaves: the two are nearly
+  // orthogonal, so a few rounds settle them.
+  for (int round = 0; round < 4; ++round) {
+    for (std::size_t j = 0; j < m; ++j) d[j] = s.y[j] - p.orbital[j];
+    p.trend = trendOf(s.t, d);
+    for (std::size_t j = 0; j < m; ++j) {
+      d[j] = s.y[j] - p.trend[j];
+      level[j] = std::max(0.0, 1.0 + p.trend[j]);
+    }
+    if (!orbitalFit(s.t, level, d, c)) c.fill(0.0);  // cannot happen: a range holds 200 samples or more
+    for (std::size_t j = 0; j < m; ++j) {
+      double v = 0.0;
+      for (int n = 1; n <= ORBITAL_HARMONICS; ++n) {
+        const double w = TWO_PI * n * s.t[j];
+        v += c[static_cast<std::size_t>(2 * n - 1)] * std::cos(w) + c[static_cast<std::size_t>(2 * n)] * std::sin(w);
+      }
+      p.orbital[j] = level[j] * v;
+    }
+  }
+  p.offset = c[0];
+  p.residual.resize(m);
+  for (std::size_t j = 0; j < m; ++j) p.residual[j] = s.y[j] - p.trend[j] - p.orbital[j] - p.offset;
+  for (int n = 1; n <= ORBITAL_HARMONICS; ++n) {
+    const double ca = c[static_cast<std::size_t>(2 * n - 1)], sa = c[static_cast<std::size_t>(2 * n)];
+    p.orbitalAmplitude.push_back(std::hypot(ca, sa));
+    p.orbitalPhase.push_back(std::atan2(sa, ca));
+  }
+  const double tm = meanOf(p.trend);
+  double sq = 0.0;
+  for (double v : p.trend) sq += (v - tm) * (v - tm);
+  p.trendRms = std::sqrt(sq / static_cast<double>(m));
+  p.t = std::move(s.t);
+  p.y = std::move(s.y);
+  return p;
 }
 
 // The largest side lobe that a stronger bin outside k's main lobe can leak into bin k: the
@@ -212,17 +346,40 @@ SineFit fitSine(std::span<const double> t, std::span<const double> y, double f0,
   return fit;
 }
 
+PreparedSeries prepareSeries(const LightCurve& lc, I32 first, I32 last) {
+  return prepare(lc, analyseLightCurve(lc, first, last));
+}
+
 SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
-  const LCAnalysis a = analyseLightCurve(lc, first, last);
+  const LCAnalysis raw = analyseLightCurve(lc, first, last);
+  const PreparedSeries p = prepare(lc, raw);
+  // The prepared range as a light curve of its own, at the range's mean level, so the spectrum,
+  // its noise level and its peaks are the plot's, of what is left once the known signals are gone.
+  LightCurve clean;
+  clean.file = lc.file;
+  const auto i0 = static_cast<std::ptrdiff_t>(raw.i0 - 1), i1 = static_cast<std::ptrdiff_t>(raw.i1);
+  clean.T.assign(lc.T.begin() + i0, lc.T.begin() + i1);
+  if (raw.flat) {
+    clean.L.assign(lc.L.begin() + i0, lc.L.begin() + i1);
+  } else {
+    for (double v : p.residual) clean.L.push_back(static_cast<float>(p.mean * (1.0 + v)));
+  }
+  clean.announced = clean.samples();
+  const LCAnalysis a = analyseLightCurve(clean, 1, raw.N);
   SuperhumpResult r;
-  r.first = a.first;
-  r.last = a.last;
-  r.orbits = a.N;
+  r.first = raw.first;
+  r.last = raw.last;
+  r.orbits = raw.N;
   // Sample times are single precision: rounded to a millionth of an orbit, a range that starts
   // at 0 starts at 0, not at -1e-10.
   const auto micro = [](double t) { return std::round(t * 1e6) / 1e6; };
-  r.tStart = micro(static_cast<double>(lc.T[static_cast<std::size_t>(a.i0 - 1)]) - 1.0 / LC_SAMPLES_PER_ORBIT);
-  r.tEnd = micro(lc.T[static_cast<std::size_t>(a.i1 - 1)]);
+  r.tStart = micro(static_cast<double>(lc.T[static_cast<std::size_t>(raw.i0 - 1)]) - 1.0 / LC_SAMPLES_PER_ORBIT);
+  r.tEnd = micro(lc.T[static_cast<std::size_t>(raw.i1 - 1)]);
+  r.orbitalAmplitude = p.orbitalAmplitude;
+  r.orbitalPhase = p.orbitalPhase;
+  r.trendRms = p.trendRms;
+  r.lobeLimit = 1.0 - ORBITAL_LOBE / static_cast<double>(raw.N);
+  r.rejectedFrequency = std::numeric_limits<double>::quiet_NaN();
   r.NFFT = a.NFFT;
   r.frequencyStep = a.freq(2);
   r.meanAmplitude = a.M;
@@ -253,11 +410,18 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
     r.bandMaxFrequency = r.bandMaxSpectrumAmplitude = r.bandMaxSignificance = r.upperLimit =
         std::numeric_limits<double>::quiet_NaN();
 
+  // The peak bin may lie within the orbital lobe while the refined frequency does not: the bins of
+  // a short range are wide.
   const I32 k = strongestPeak(a, SUPERHUMP_BAND_LOW, SUPERHUMP_BAND_HIGH);
+  const double high = std::min(SUPERHUMP_BAND_HIGH, r.lobeLimit);
   if (k == 0) return r;
-  const Series s = relativeSeries(lc, a);
   const double maxShift = 1.5 * r.frequencyStep;
-  const SineFit fit = fitSine(s.t, s.y, a.freq(k), maxShift);
+  const SineFit fit = fitSine(p.t, p.residual, a.freq(k), maxShift);
+  // A fit that walks out of the band or towards the removed orbital frequency measures no superhump.
+  if (!(fit.frequency >= SUPERHUMP_BAND_LOW && fit.frequency <= high)) {
+    r.rejectedFrequency = fit.frequency;
+    return r;
+  }
   r.detected = true;
   r.bin = k;
   r.binFrequency = a.freq(k);
@@ -277,7 +441,7 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
     h.n = n;
     const double centre = n * r.frequency;
     if (const I32 kh = strongestPeak(a, centre - tolerance, centre + tolerance); kh != 0) {
-      const SineFit hf = fitSine(s.t, s.y, a.freq(kh), maxShift);
+      const SineFit hf = fitSine(p.t, p.residual, a.freq(kh), maxShift);
       h.found = true;
       h.frequency = hf.frequency;
       h.frequencyError = hf.frequencyError;
@@ -314,6 +478,7 @@ SuperhumpGrowth superhumpGrowth(const LightCurve& lc, I32 first, I32 last, I32 w
     w.epsilonError = r.detected ? r.epsilonError : none;
     w.amplitude = r.detected ? r.amplitude : none;
     w.significance = r.detected ? r.significance : r.bandMaxSignificance;
+    w.orbitalAmplitude = r.orbitalAmplitude.empty() ? 0.0 : r.orbitalAmplitude[0];
     g.windows.push_back(w);
     if (progress) progress(static_cast<long long>(i + 1), static_cast<long long>(starts.size()));
   }

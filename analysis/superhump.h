@@ -1,6 +1,7 @@
-// The superhump of a light curve: the strongest significant peak a little below one cycle per
-// orbit, refined by a sine fit, with its period excess, amplitude, significance and harmonics;
-// and the same search in sliding windows for the superhump's onset and growth.
+// The superhump of a light curve: the slow trend and the orbital signal removed, then the strongest
+// significant peak a little below one cycle per orbit, refined by a sine fit, with its period
+// excess, amplitude, significance and harmonics; and the same search in sliding windows for the
+// superhump's onset and growth.
 #pragma once
 
 #include <functional>
@@ -16,6 +17,40 @@ namespace velmora {
 inline constexpr double SUPERHUMP_BAND_LOW = 0.80, SUPERHUMP_BAND_HIGH = 0.995;
 // The part of the spectrum kept with a result.
 inline constexpr double SPECTRUM_LOW = 0.5, SPECTRUM_HIGH = 1.5;
+
+// What is removed before the search. The trend is the least-squares cubic spline with knots every
+// TREND_ORBITS orbits (or a little less, whole intervals over the range): it follows the disk's
+// formation and any slow change of the mean, while a sinusoid in the band keeps its frequency and
+// its amplitude to 0.2 % (the spline takes a few percent of it, spread over low frequencies). The
+// orbital signal is the least-squares fit of the harmonics 1..ORBITAL_HARMONICS cycles per orbit,
+// each scaled by the local level (the hump is light of the disk and grows with it), fitted in turn
+// with the trend until the two settle.
+inline constexpr int TREND_ORBITS = 5;
+inline constexpr int ORBITAL_HARMONICS = 3;
+// A refined frequency above 1 - ORBITAL_LOBE / N (N orbits) lies within the main lobe of the
+// orbital peak, down to half its height: it cannot be told from the orbital signal and is never
+// a detection.
+inline constexpr double ORBITAL_LOBE = 0.6;
+
+// A range of a light curve prepared for the search, relative to its mean luminosity: y = trend +
+// orbital + offset + residual at every sample (all empty for a constant light curve).
+struct PreparedSeries {
+  double mean = 0;                 // mean luminosity of the range
+  std::vector<double> t;           // sample times, orbits
+  std::vector<double> y;           // (L - mean) / mean
+  std::vector<double> trend;       // the spline
+  std::vector<double> orbital;     // the fitted orbital harmonics
+  double offset = 0;               // the constant of the harmonic fit
+  std::vector<double> residual;    // what the spectrum and the sine fit see
+  // The removed harmonics n = 1..ORBITAL_HARMONICS, each scaled by the local level 1 + trend (the
+  // hump grows with the disk's light): semi-amplitude (a fraction of the local mean light) and
+  // the phase of the maximum (radians: cos(2 pi n t - phase)).
+  std::vector<double> orbitalAmplitude, orbitalPhase;
+  double trendRms = 0;  // rms of the removed trend about its mean, a fraction of the mean
+};
+
+// Prepares orbits first..last (checked as findSuperhump checks them).
+PreparedSeries prepareSeries(const LightCurve& lc, I32 first, I32 last);
 
 // A least-squares fit of y = c + a cos(2 pi f t) + b sin(2 pi f t), started from f0.
 struct SineFit {
@@ -72,9 +107,18 @@ struct SuperhumpResult {
   // range is too short to have a bin in the band).
   double bandMaxFrequency = 0, bandMaxSpectrumAmplitude = 0, bandMaxSignificance = 0;
   double upperLimit = 0;  // bandMaxSpectrumAmplitude as a semi-amplitude fraction of the mean
+
+  // What was removed before the spectrum: the orbital harmonics n = 1..ORBITAL_HARMONICS
+  // (semi-amplitude, a fraction of the mean luminosity, and phase in radians) and the trend's rms.
+  std::vector<double> orbitalAmplitude, orbitalPhase;
+  double trendRms = 0;
+  double lobeLimit = 0;  // 1 - ORBITAL_LOBE / N: refined frequencies above it are not detections
+  // A significant peak whose refined frequency left the band or fell within the orbital peak's
+  // main lobe (NaN: none).
+  double rejectedFrequency = 0;
 };
 
-// The search with the plot's spectrum and 5-sigma rule. Throws LightCurveAnalysisError for a
+// The search with the plot's spectrum and 5-sigma rule on the prepared series. Throws LightCurveAnalysisError for a
 // range outside the file's whole orbits or a light curve whose spectrum is undefined.
 SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last);
 
@@ -88,6 +132,7 @@ struct GrowthWindow {
   double amplitude = 0;     // semi-amplitude, a fraction of the mean luminosity
   double upperLimit = 0;    // the band's largest amplitude as a semi-amplitude fraction
   double significance = 0;  // of the detected peak, else of the band's largest bin
+  double orbitalAmplitude = 0;  // the removed orbital signal's semi-amplitude at 1 cycle per orbit
 };
 
 struct SuperhumpGrowth {

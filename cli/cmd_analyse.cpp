@@ -91,6 +91,14 @@ void printSuperhump(const RunAnalysis& a) {
   const SuperhumpResult& s = a.superhump;
   std::printf("Superhump in %s, orbits %d to %d (NFFT %d, bins of %.5f cycles/orbit, sigma %.3g):\n",
               a.files.lightCurve.c_str(), s.first, s.last, s.NFFT, s.frequencyStep, s.sigma);
+  if (s.orbitalAmplitude.size() == 3)
+    std::printf("  removed      the trend (rms %.4f) and the orbital signal: %.5f at 1, %.5f at 2, %.5f at 3 "
+                "cycles/orbit\n",
+                s.trendRms, s.orbitalAmplitude[0], s.orbitalAmplitude[1], s.orbitalAmplitude[2]);
+  if (std::isfinite(s.rejectedFrequency))
+    std::printf("  not counted  a peak refined to %.5f cycles/orbit: outside the band or within the orbital peak "
+                "(above %.5f)\n",
+                s.rejectedFrequency, s.lobeLimit);
   if (!s.detected) {
     std::printf("  none: no peak 5 sigma above the mean amplitude between %.3f and %.3f cycles/orbit\n",
                 SUPERHUMP_BAND_LOW, SUPERHUMP_BAND_HIGH);
@@ -194,7 +202,13 @@ Command add(CLI::App& parent) {
   auto o = std::make_shared<AnalyseOptions>();
   CLI::App* app = parent.add_subcommand(
       kCmd, "Measure a run: the superhump of its light curve and its growth, the disk of its recording and its "
-            "precession, the orbits of its restart file");
+            "precession, the orbits of its restart file.\n"
+            "Before the superhump search, in the whole range and in every window, two known signals are removed "
+            "from the light curve: the trend (a least-squares cubic spline with knots every 5 orbits, which "
+            "follows the disk's formation and any slow change of the mean light and leaves a sinusoid in the "
+            "band its frequency and its amplitude to 0.2 %) and the orbital signal (the harmonics at 1, 2 and 3 cycles per orbit, fitted "
+            "and subtracted). A refined frequency above 1 - 0.6/N (N orbits: the orbital peak's main lobe) is "
+            "no detection. Times are the run's own orbits when NAME.run.json gives where the files start.");
   app->add_option("NAME", o->name, "The run's base name or path prefix (finds NAME_lc.vlm, NAME.vlm, NAME_rs.vlm)")
       ->required();
   o->firstOpt = app->add_option("--first", o->firstValue, "First light-curve orbit of the range (default 1)");

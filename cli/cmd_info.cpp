@@ -9,6 +9,7 @@
 #include "files/recording.h"
 #include "files/restart_file.h"
 #include "files/run_file_kind.h"
+#include "files/run_provenance.h"
 
 namespace velmora::cli {
 namespace {
@@ -67,7 +68,42 @@ void describeLightCurve(const std::string& path) {
   std::printf("  luminosity         %.6E to %.6E\n", double(lo), double(hi));
 }
 
+// A run's record: how the run was made and how it ended.
+void describeRecord(const std::string& path) {
+  const std::string base = path.substr(0, path.size() - std::string(".run.json").size());
+  const auto p = readProvenance(base);
+  if (!p) throw std::runtime_error(path + ": cannot open");
+  const auto start = [](double v) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "from orbit %g", v);
+    return v < 0 ? std::string("not written") : std::string(buf);
+  };
+  std::printf("%s: run record of %s\n", path.c_str(), p->name.c_str());
+  std::printf("  made by            %s\n", p->invocation.c_str());
+  std::printf("  parameters         %s\n", p->parameters.dump().c_str());
+  std::printf("  threads            %d\n", p->threads);
+  if (!p->parent.empty())
+    std::printf("  continued from     %s at orbit %d (sha256 %s)\n", p->parent.c_str(), p->parentOrbit,
+                p->parentSha256.c_str());
+  std::printf("  light curve        %s\n", start(p->lightCurveStart).c_str());
+  std::printf("  recording          %s\n", start(p->recordingStart).c_str());
+  std::printf("  started            %s\n", p->started.c_str());
+  if (p->ended.empty()) std::printf("  ended              not yet (orbit %d reached)\n", p->orbit);
+  else std::printf("  ended              %s at orbit %d, %s, wall time %.1f s\n", p->ended.c_str(), p->orbit,
+                   p->end.c_str(), p->wallSeconds);
+  if (!p->message.empty()) std::printf("  message            %s\n", p->message.c_str());
+}
+
 int describe(const std::string& path) {
+  if (endsWith(path, ".run.json")) {
+    try {
+      describeRecord(path);
+    } catch (const std::runtime_error& e) {
+      std::fprintf(stderr, "velmora-cli %s: %s\n", kCmd, e.what());
+      return EXIT_FAILED;
+    }
+    return EXIT_OK;
+  }
   try {
     switch (readRunFileKind(path)) {
       case RunFileKind::Recording: describeRecording(path); break;
@@ -84,8 +120,9 @@ int describe(const std::string& path) {
 
 Command add(CLI::App& parent) {
   auto file = std::make_shared<std::string>();
-  CLI::App* app = parent.add_subcommand(kCmd, "Describe a recording, restart file or light curve, checking it whole");
-  app->add_option("FILE", *file, "The file (NAME.vlm, NAME_rs.vlm or NAME_lc.vlm)")->required();
+  CLI::App* app =
+      parent.add_subcommand(kCmd, "Describe a recording, restart file, light curve or run record, checking it whole");
+  app->add_option("FILE", *file, "The file (NAME.vlm, NAME_rs.vlm, NAME_lc.vlm or NAME.run.json)")->required();
   return {app, [file]() { return describe(*file); }};
 }
 

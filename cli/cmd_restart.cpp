@@ -78,10 +78,13 @@ Command add(CLI::App& parent) {
     printStart(R, o->file, o->orbits);
     printOutputs(*S, R.IORBIT);
     o->threads.apply();
+    RunProvenance record;
+    record.invocation = commandLine();
+    record.parameters = settings(*o).recordParameters();
     const auto observer = o->observe.attach(*S, o->name);
     bool observed = true;
     const int rc = runWithHost(kCmd, *S, o->quiet, [&](Sim& sim, HeadlessHost& host) {
-      const RunOutcome done = runRestart(sim, host);
+      const RunOutcome done = runRestart(sim, host, &record);
       observed = done.end == RunEnd::Refused || finishObserving(kCmd, observer.get());
       return done;
     });

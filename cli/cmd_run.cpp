@@ -84,10 +84,13 @@ Command add(CLI::App& parent) {
     printOutputs(*S, 0);
     o->threads.apply();
 
+    RunProvenance record;
+    record.invocation = commandLine();
+    record.parameters = r.recordParameters();
     const auto observer = o->observe.attach(*S, o->name);
     bool observed = true;
     const int rc = runWithHost(kCmd, *S, o->quiet, [&](Sim& sim, HeadlessHost& host) {
-      const RunOutcome done = runNew(sim, host, p);
+      const RunOutcome done = runNew(sim, host, p, &record);
       observed = done.end == RunEnd::Refused || finishObserving(kCmd, observer.get());
       return done;
     });

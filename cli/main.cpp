@@ -27,6 +27,12 @@ int usageError(const std::string& command, const std::string& message) {
   return EXIT_USAGE;
 }
 
+namespace {
+std::string typedCommandLine;
+}
+
+const std::string& commandLine() { return typedCommandLine; }
+
 bool inRange(const std::string& command, const std::string& option, double value, double lo, double hi,
              int decimals) {
   const std::string p = rangeProblem(option, value, lo, hi, decimals);
@@ -41,6 +47,7 @@ int main(int argc, char** argv) {
                "Runs and continues simulations, inspects and analyses their files, renders views to PNG,\n"
                "runs parameter studies here or on a Slurm cluster."};
   app.set_version_flag("--version", std::string("velmora-cli ") + VELMORA_VERSION);
+  for (int i = 0; i < argc; ++i) typedCommandLine += (i ? " " : "") + std::string(argv[i]);
   app.require_subcommand(1);
   app.fallthrough(false);
 

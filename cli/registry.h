@@ -24,6 +24,9 @@ struct Register {
   Register(int order, Adder add);
 };
 
+// The command line as typed (the program and its arguments, blank-separated), for a run's record.
+const std::string& commandLine();
+
 // Prints "velmora-cli <command>: <message>" on standard error and returns EXIT_USAGE.
 int usageError(const std::string& command, const std::string& message);
 

@@ -128,17 +128,21 @@ class Simulation {
     const py::object callback = progressCallable(self, std::move(progress), orbits);
     std::unique_ptr<RunObserver> observer = makeObserver(observing, orbits, runName);
 
+    RunProvenance runRecord;
+    runRecord.invocation = "velmora (Python) Simulation.run";
     if (restart_) {
       RestartSettings r;
       r.file = restartFile_, r.name = runName, r.orbits = orbits, r.out = out;
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       if (const std::string p = r.prepare(*S_); !p.empty()) raiseValueError(p);
+      runRecord.parameters = r.recordParameters();
     } else {
       NewRunSettings r = settings_;
       r.orbits = orbits, r.name = runName, r.out = out;
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       params_ = r.parameters();
       r.prepare(*S_, params_);
+      runRecord.parameters = r.recordParameters();
     }
 
     setThreadCount(nthreads ? static_cast<int>(*nthreads) : 0);
@@ -148,7 +152,7 @@ class Simulation {
     running_ = true;
     {
       py::gil_scoped_release release;
-      outcome = restart_ ? runRestart(*S_, host) : runNew(*S_, host, params_);
+      outcome = restart_ ? runRestart(*S_, host, &runRecord) : runNew(*S_, host, params_, &runRecord);
     }
     running_ = false;
     S_->watcher = nullptr;

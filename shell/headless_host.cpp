@@ -63,6 +63,13 @@ void HeadlessHost::show(const Sim&, I32, I32, I32, I32) { report(false); }
 
 void HeadlessHost::progress(I32, I32) { report(false); }
 
+void HeadlessHost::noteOrbit() {
+  if (S_.IORBIT == orbitSeen_) return;
+  const bool first = orbitSeen_ < 0;
+  orbitSeen_ = S_.IORBIT;
+  if (!first && orbitEnded) orbitEnded();
+}
+
 void HeadlessHost::viewSize(I32& VIEWW, I32& VIEWH) const {
   VIEWW = kViewW;
   VIEWH = kViewH;
@@ -79,6 +86,7 @@ double HeadlessHost::elapsedSeconds() const {
 }
 
 void HeadlessHost::report(bool force) {
+  noteOrbit();
   if (out_ == Output::Quiet) return;
   const I32 done = S_.IORBIT - S_.ORB0;
   const I32 total = S_.NORBEND - S_.ORB0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "core/state.h"
@@ -26,6 +27,10 @@ class HeadlessHost : public RunHost {
   void viewSize(I32& VIEWW, I32& VIEWH) const override;
   void warn(const std::string& message) override;
 
+  // Called once an orbit has ended (its light curve and restart file written), before the next
+  // phase is reported.
+  std::function<void()> orbitEnded;
+
   bool stoppedByUser() const { return stopSent_; }
   double elapsedSeconds() const;
   // Ends the progress bar's line.
@@ -38,12 +43,14 @@ class HeadlessHost : public RunHost {
 
  private:
   void report(bool force);
+  void noteOrbit();
 
   const Sim& S_;
   Output out_;
   bool stopSent_ = false;
   bool barShown_ = false;
   I32 lastOrbitReported_ = -1;
+  I32 orbitSeen_ = -1;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastDraw_;
 };

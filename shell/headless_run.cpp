@@ -7,6 +7,8 @@
 
 #include "core/core.h"
 #include "core/threads.h"
+#include "io/fortran_format.h"
+#include "io/sha256.h"
 #include "files/files.h"
 #include "io/file_error.h"
 #include "shell/file_name_rules.h"
@@ -144,25 +146,84 @@ std::string RestartSettings::prepare(Sim& S) const {
   return {};
 }
 
-RunOutcome runHeadless(Sim& S, HeadlessHost& H, const std::function<void(Sim&, RunHost&)>& body) {
+void OutputSettings::addTo(nlohmann::ordered_json& j) const {
+  if (hasRecord) j["record"] = record, j["frame_step"] = frameStep;
+  if (hasLc) j["lc"] = lc;
+  if (hasRestartEvery) j["restart_every"] = restartEvery;
+}
+
+nlohmann::ordered_json NewRunSettings::recordParameters() const {
+  nlohmann::ordered_json j;
+  j["m1"] = m1, j["q"] = q, j["h"] = h, j["alpha"] = alpha, j["beta"] = beta;
+  j["orbits"] = orbits, j["particles"] = particles, j["inj"] = inj;
+  j["name"] = name;
+  out.addTo(j);
+  return j;
+}
+
+nlohmann::ordered_json RestartSettings::recordParameters() const {
+  nlohmann::ordered_json j;
+  j["file"] = file, j["orbits"] = orbits, j["name"] = name;
+  out.addTo(j);
+  return j;
+}
+
+namespace {
+
+// The record of a run that has begun: its name, files and orbit from the state, written whole.
+void writeRecord(const Sim& S, HeadlessHost& H, RunProvenance& r) {
+  r.name = fmt::trimRight(S.RUNNAME);
+  r.observe(S);
+  if (r.parent.size()) r.parentOrbit = S.ORB0;
+  if (const std::string err = writeProvenance(r); !err.empty()) H.warn(err + ": the run's record is not up to date");
+}
+
+}  // namespace
+
+RunOutcome runHeadless(Sim& S, HeadlessHost& H, const std::function<void(Sim&, RunHost&)>& body,
+                       RunProvenance* record) {
+  bool begun = false;
+  if (record) {
+    record->threads = threadCount();
+    record->start();
+    H.orbitEnded = [&S, &H, record, &begun] {
+      begun = true;
+      writeRecord(S, H, *record);
+    };
+  }
+  RunOutcome out{RunEnd::Completed, {}};
   try {
     body(S, H);
+    out.end = H.stoppedByUser() ? RunEnd::Stopped : RunEnd::Completed;
   } catch (const FileError& e) {
-    return {RunEnd::Refused, e.what()};
+    out = {RunEnd::Refused, e.what()};
   } catch (const RunError& e) {
-    return {RunEnd::Failed, e.what()};
+    out = {RunEnd::Failed, e.what()};
   }
-  return {H.stoppedByUser() ? RunEnd::Stopped : RunEnd::Completed, {}};
+  H.orbitEnded = nullptr;
+  if (record && (begun || out.end != RunEnd::Refused)) {
+    const char* how = out.end == RunEnd::Completed ? "complete" : out.end == RunEnd::Stopped ? "Ctrl-C" : "error";
+    record->finish(how, H.elapsedSeconds(), out.message);
+    writeRecord(S, H, *record);
+  }
+  return out;
 }
 
-RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p) {
-  return runHeadless(S, H, [&p](Sim& sim, RunHost& host) {
-    DISKSUB(sim, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);
-  });
+RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p, RunProvenance* record) {
+  return runHeadless(
+      S, H,
+      [&p](Sim& sim, RunHost& host) {
+        DISKSUB(sim, host, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1);
+      },
+      record);
 }
 
-RunOutcome runRestart(Sim& S, HeadlessHost& H) {
-  return runHeadless(S, H, [](Sim& sim, RunHost& host) { RESTART(sim, host); });
+RunOutcome runRestart(Sim& S, HeadlessHost& H, RunProvenance* record) {
+  if (record) {  // the restart file's digest before the run can replace it
+    record->parent = S.DATANAME;
+    record->parentSha256 = sha256OfFile(S.DATANAME);
+  }
+  return runHeadless(S, H, [](Sim& sim, RunHost& host) { RESTART(sim, host); }, record);
 }
 
 std::string runSummary(const Sim& S, bool stopped, double seconds) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/state.h"
+#include "files/run_provenance.h"
 #include "shell/disk_setup_rules.h"
 #include "shell/headless_host.h"
 
@@ -31,6 +32,8 @@ struct OutputSettings {
   long long record = 1, frameStep = 1, lc = 1, restartEvery = 1;
   bool hasRecord = false, hasFrameStep = false, hasLc = false, hasRestartEvery = false;
 
+  // The options given, into a run's record.
+  void addTo(nlohmann::ordered_json& j) const;
   // Start orbits within 1..orbits, the interval within 1..frameSteps, frame-step only with
   // record, and a name for the files: the first problem, empty when there is none.
   std::string problem(OptionSpelling how, long long orbits, int frameSteps, const std::string& name) const;
@@ -47,6 +50,8 @@ struct NewRunSettings {
   // A smoothing length above the largest for the particle count names that largest value on a
   // second line.
   std::string problem(OptionSpelling how) const;
+  // Every parameter by its option name without dashes, for the run's record.
+  nlohmann::ordered_json recordParameters() const;
   // The dialog with the values put on its sliders and typed into its boxes: what the run takes.
   RunParameters parameters() const;
   // REINIT, then the settings as the dialog's Run leaves them in the state (the run's name,
@@ -63,6 +68,8 @@ struct RestartSettings {
   // The further orbits, the name and the outputs (frame-step up to the Restart Control
   // dialog's 6): the first problem, empty when there is none.
   std::string problem(OptionSpelling how) const;
+  // Every parameter by its option name without dashes, for the run's record.
+  nlohmann::ordered_json recordParameters() const;
   // REINIT, then the file, its run name and the outputs as the Restart Control dialog's OK
   // leaves them. Returns the dialog's problem with the values (the state then only reset),
   // empty when the state is ready for RESTART.
@@ -77,11 +84,14 @@ struct RunOutcome {
   std::string message;  // the file's or the fault's message
 };
 
-// Runs `body` (DISKSUB or RESTART) under the host and tells how it ended.
-RunOutcome runHeadless(Sim& S, HeadlessHost& H, const std::function<void(Sim&, RunHost&)>& body);
+// Runs `body` (DISKSUB or RESTART) under the host and tells how it ended. With a record, the
+// run's NAME.run.json is written once the first orbit has ended, at the end of every orbit and
+// at the end (not for a refused file: nothing ran).
+RunOutcome runHeadless(Sim& S, HeadlessHost& H, const std::function<void(Sim&, RunHost&)>& body,
+                       RunProvenance* record = nullptr);
 // A new run (DISKSUB with the parameters) and a continued one (RESTART of the prepared state).
-RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p);
-RunOutcome runRestart(Sim& S, HeadlessHost& H);
+RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p, RunProvenance* record = nullptr);
+RunOutcome runRestart(Sim& S, HeadlessHost& H, RunProvenance* record = nullptr);
 
 // The lines that end a run: orbits done, particles in use, removals, density range, particles
 // per level and the wall time.

@@ -301,6 +301,8 @@ int runRow(const Table& t, const Row& r, const RowRunOptions& o) {
   auto S = std::make_unique<Sim>();
   if (plan.from != ResumePlan::From::Finished) {
     RunOutcome outcome;
+    RunProvenance record;  // NAME.run.json beside the row's files
+    record.invocation = "study row " + name, record.parameters = r.run.recordParameters();
     RowHost host(*S, HeadlessHost::chooseOutput(o.quiet), log, [&] { addAttempt(elapsed()); });
     installStopHandler();
     installTermHandler();
@@ -309,13 +311,13 @@ int runRow(const Table& t, const Row& r, const RowRunOptions& o) {
         fs::remove(f, ec);
       say("  new run of " + std::to_string(p.NORB) + " orbits");
       r.run.prepare(*S, p);
-      outcome = runNew(*S, host, p);
+      outcome = runNew(*S, host, p, &record);
     } else {
       say("  continues from orbit " + std::to_string(plan.orbit) + " of " + std::to_string(p.NORB) + " (" + name +
           "_rs.vlm; the light curve goes on in " + name + "_lc.vlm)");
       if (const std::string problem = prepareContinuation(*S, name, p, r.run.out, plan.orbit); !problem.empty())
         return fail(problem);
-      outcome = runRestart(*S, host);
+      outcome = runRestart(*S, host, &record);
     }
     host.finish();
     const bool stopped = outcome.end == RunEnd::Stopped;

@@ -13,7 +13,7 @@ TABLES = {
     "windows": (
         ("growth", "windows"),
         "first_orbit:i last_orbit:i t_start t_end detected:? frequency frequency_error epsilon epsilon_error "
-        "amplitude upper_limit significance",
+        "amplitude upper_limit significance orbital_amplitude",
     ),
     "frames": (
         ("disk", "frames"),

@@ -1,12 +1,15 @@
 // The superhump search on synthetic light curves with known answers: a modulation below the
 // orbital frequency with its harmonic, an orbital signal and white noise; pure noise; an
-// orbital signal alone, whose side lobes fall in the band; the onset of a growing superhump.
+// orbital signal alone, whose side lobes fall in the band; the onset of a growing superhump;
+// light curves shaped like a run's (the disk forming, an orbital hump with harmonics, red and
+// white noise, a superhump that starts at a given orbit and grows).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <numbers>
 #include <random>
+#include <vector>
 
 #include "analysis/binary_reference.h"
 #include "analysis/superhump.h"
@@ -140,7 +143,9 @@ TEST(Superhump, OnsetIsTheFirstWindowFromWhichItStaysSignificant) {
     EXPECT_TRUE(g.windows[i].detected);
     // Once the amplitude has stopped growing (from orbit 60), eps within its uncertainty.
     if (g.windows[i].first >= 61) {
-      EXPECT_NEAR(g.windows[i].epsilon, 0.05, 3.0 * g.windows[i].epsilonError);
+      // (A 20-orbit window barely resolves 0.952 from the removed orbital frequency: the orbital
+      // fit takes a little of it and pulls the frequency by up to a few thousandths.)
+      EXPECT_NEAR(g.windows[i].epsilon, 0.05, 3.0 * g.windows[i].epsilonError + 3e-3);
     }
   }
   EXPECT_NEAR(g.windows.back().amplitude, 0.03, 0.004);
@@ -162,6 +167,136 @@ TEST(Superhump, SineFitRefinesBetweenBins) {
   EXPECT_NEAR(f.amplitude, 0.05, 1e-9);
   EXPECT_NEAR(f.offset, 0.3, 1e-9);
   EXPECT_NEAR(f.phase, 1.1, 1e-6);
+}
+
+// A light curve shaped like a run's: the disk forms (the mean light rises over `rise` orbits,
+// overshoots by `bump` and settles over `decay` orbits), an orbital hump of `hump` with harmonics
+// of half and a quarter of it, red noise (correlated over 10 samples) and white noise,
+// and a superhump of period excess eps from orbit `onset` on, growing to `amp` over `growth` orbits.
+struct RunShape {
+  const char* name;
+  double eps = 0, amp = 0, onset = 0, growth = 10;
+  double hump = 0.01, rise = 5, bump = 2, decay = 20;
+  double red = 0.003, white = 0.05;
+  int orbits = 120, window = 20;
+};
+
+LightCurve runLike(const RunShape& c, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::uniform_real_distribution<double> phase(0.0, PI2);
+  const double p1 = phase(gen), p2 = phase(gen), p3 = phase(gen), ps = phase(gen);
+  const double rho = std::exp(-1.0 / 10.0);
+  double red = 0.0;
+  LightCurve lc;
+  lc.file = "run_lc.vlm";
+  const int n = 200 * c.orbits;
+  lc.announced = n;
+  const double fsh = 1.0 / (1.0 + c.eps);
+  for (int i = 1; i <= n; ++i) {
+    const double t = i / 200.0;
+    red = rho * red + std::sqrt(1.0 - rho * rho) * c.red * normal(gen);
+    const double level = (1.0 - std::exp(-t / c.rise)) * (1.0 + c.bump * std::exp(-t / c.decay));
+    const double orbital = c.hump * (std::sin(PI2 * t + p1) + 0.5 * std::sin(2 * PI2 * t + p2) +
+                                     0.25 * std::sin(3 * PI2 * t + p3));
+    const double a = c.amp * std::clamp((t - c.onset) / c.growth, 0.0, 1.0);
+    const double sh = a * (std::sin(PI2 * fsh * t + ps) + 0.3 * std::sin(2 * PI2 * fsh * t + 2 * ps));
+    lc.T.push_back(static_cast<float>(t));
+    lc.L.push_back(static_cast<float>(10.0 * (level * (1.0 + orbital + sh + red) + c.white * normal(gen))));
+  }
+  return lc;
+}
+
+class RunLikeSuperhump : public ::testing::TestWithParam<RunShape> {};
+
+TEST_P(RunLikeSuperhump, FrequencyAndOnsetAreFoundBesideTheHumpAndTheFormingDisk) {
+  const RunShape c = GetParam();
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    const LightCurve lc = runLike(c, seed);
+    const SuperhumpResult r = findSuperhump(lc, 1, c.orbits);
+    ASSERT_TRUE(r.detected) << "seed " << seed;
+    // The stated error counts white residuals only: red noise in the band adds up to about 1e-3
+    // (a sixth of the bin spacing).
+    EXPECT_NEAR(r.epsilon, c.eps, 3.0 * r.epsilonError + 1e-3) << "seed " << seed;
+    // The orbital hump is measured and removed, whatever the superhump beside it.
+    ASSERT_EQ(r.orbitalAmplitude.size(), 3u);
+    EXPECT_NEAR(r.orbitalAmplitude[0], c.hump, 0.3 * c.hump) << "seed " << seed;
+    const SuperhumpGrowth g = superhumpGrowth(lc, 1, c.orbits, c.window);
+    ASSERT_GE(g.onsetIndex, 0) << "seed " << seed;
+    // The first window that detects it holds the superhump's first orbits of full growth, at
+    // most one step either way of the window centred on the onset.
+    EXPECT_NEAR(g.onsetOrbit + 0.5 * g.window, c.onset + 0.5 * c.growth, g.step) << "seed " << seed;
+    EXPECT_NEAR(g.epsilonMean, c.eps, 3.0 * g.epsilonMeanError + 2e-3) << "seed " << seed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Superhump, RunLikeSuperhump,
+    ::testing::Values(
+        // q about 0.15, 0.25 and 0.35 by the observed relation.
+        // A window must span more than 1 / eps orbits to tell the superhump from the orbital
+        // signal: 40 orbits for q 0.15.
+        RunShape{"q015", 0.034, 0.02, 50, 10, 0.01, 5, 2, 20, 0.003, 0.05, 120, 40},
+        RunShape{"q025", 0.063, 0.03, 40, 10},
+        RunShape{"q035", 0.099, 0.03, 30, 10},
+        // The disk forms slowly and brightly: the whole range finds the superhump all the same.
+        RunShape{"slow_formation", 0.063, 0.03, 40, 10, 0.01, 15, 4, 30}),
+    [](const auto& tc) { return std::string(tc.param.name); });
+
+TEST(Superhump, NoSuperhumpInRunLikeCurvesWithoutOne) {
+  // 100 light curves with an orbital hump, a forming disk, red and white noise and no superhump:
+  // no window sequence passes for an onset. Over the whole range the 5-sigma rule itself lets
+  // about one noise curve in 50 through (a bin of Rayleigh-distributed noise amplitudes above
+  // M + 5 sigma among the band's 30 bins of 120 orbits), hump and formation removed or not.
+  int found = 0;
+  for (unsigned seed = 1; seed <= 100; ++seed) {
+    RunShape c{"none"};
+    c.hump = 0.005 + 0.0005 * (seed % 10);
+    c.rise = 3.0 + seed % 8;
+    c.bump = 0.5 + 0.3 * (seed % 7);
+    c.decay = 10.0 + 2.0 * (seed % 11);
+    const LightCurve lc = runLike(c, 1000 + seed);
+    const SuperhumpResult r = findSuperhump(lc, 1, c.orbits);
+    found += r.detected;
+    const SuperhumpGrowth g = superhumpGrowth(lc, 1, c.orbits, 20);
+    EXPECT_EQ(g.onsetIndex, -1) << "seed " << seed << " onset at orbit " << g.onsetOrbit;
+  }
+  EXPECT_LE(found, 5);
+}
+
+TEST(Superhump, AnOrbitalHumpIsNoSuperhumpInAnyWindow) {
+  // 1 % at 1 cycle per orbit in white noise: the main lobe of the orbital peak of a 20-orbit
+  // window reaches into the band, and a sine fit started there walks to 1.0.
+  const LightCurve lc = synthetic(120, 0.02, 5, [](double t) { return 0.01 * std::sin(PI2 * t + 0.3); });
+  EXPECT_FALSE(findSuperhump(lc, 1, 120).detected);
+  const SuperhumpGrowth g = superhumpGrowth(lc, 1, 120, 20);
+  for (const GrowthWindow& w : g.windows) {
+    EXPECT_FALSE(w.detected) << "orbits " << w.first << " to " << w.last << " at " << w.frequency;
+    EXPECT_NEAR(w.orbitalAmplitude, 0.01, 0.002);
+  }
+  EXPECT_EQ(g.onsetIndex, -1);
+  EXPECT_TRUE(std::isnan(g.epsilonMean));
+}
+
+TEST(Superhump, TheTrendPassesASinusoidUnchanged) {
+  // The trend's spline and the harmonic fit take next to nothing of a sinusoid in the band: a pure
+  // sinusoid keeps its frequency and its amplitude.
+  // (Closer to 1 than about 3 / N the orbital fit takes a part of the sinusoid: it can hardly be
+  // told from the orbital signal.)
+  for (const double f : {0.81, 0.9, 0.95}) {
+    const LightCurve lc = synthetic(120, 0.0, 1, [f](double t) { return 0.02 * std::sin(PI2 * f * t + 0.4); });
+    const SuperhumpResult r = findSuperhump(lc, 1, 120);
+    ASSERT_TRUE(r.detected) << f;
+    EXPECT_NEAR(r.frequency, f, 1e-5) << f;
+    EXPECT_NEAR(r.amplitude, 0.02, 0.02 * 0.005) << f;
+    const PreparedSeries p = prepareSeries(lc, 1, 120);
+    // The trend holds next to nothing of the sinusoid (a little at the range's ends).
+    double sq = 0;
+    for (const double v : p.trend) sq += v * v;
+    EXPECT_LT(std::sqrt(sq / static_cast<double>(p.trend.size())), 0.02 * 0.05) << f;
+  }
+  EXPECT_NEAR(findSuperhump(synthetic(120, 0.0, 1, [](double) { return 0.0; }), 1, 120).lobeLimit, 1.0 - 0.6 / 120,
+              1e-12);
 }
 
 TEST(BinaryReference, RadiiAndTheObservedRelation) {
