@@ -18,6 +18,7 @@ struct RunOptions {
   bool quiet = false;
   OutputOptions out;
   ThreadsOption threads;
+  ForcesOption forces;
 };
 
 const char* kCmd = "run";
@@ -29,6 +30,7 @@ NewRunSettings settings(const RunOptions& o) {
   r.orbits = o.orbits, r.particles = o.particles, r.inj = o.inj;
   r.name = o.name;
   r.out = o.out;
+  r.forces = o.forces.scheme();
   return r;
 }
 
@@ -66,14 +68,16 @@ Command add(CLI::App& parent) {
   app->add_option("--name", o->name, "Base name of the run's files, at most 40 characters");
   o->out.add(*app, 7, "the run");
   o->threads.add(*app);
+  o->forces.add(*app, "sequential");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
     o->out.given(*app);
-    if (!validate(*o)) return EXIT_USAGE;
+    if (!validate(*o) || !o->forces.valid(kCmd, *app)) return EXIT_USAGE;
     const NewRunSettings r = settings(*o);
     const RunParameters p = r.parameters();
     printParameters(p);
+    std::printf("  forces %s\n", forceSchemeName(r.forces));
 
     auto S = std::make_unique<Sim>();
     r.prepare(*S, p);

@@ -261,6 +261,7 @@ Command add(CLI::App& parent) {
       {"frame-step", "Phases between recorded frames, 1..7 (default 1)"},
       {"restart-every", "Orbits between restart files (default: a fiftieth of the orbits or less, so a cut-off run "
                         "loses at most 2 % of its work)"},
+      {"forces", "Force passes, sequential or synchronous (default sequential)"},
   };
   for (const Column& c : columns()) {
     po->lists[c.key];

@@ -178,6 +178,7 @@ const std::vector<Column>& columns() {
       {"record", "record", ColumnKind::Start, 0, "rec"},
       {"frame_step", "frame-step", ColumnKind::FrameStep, 0, "fs"},
       {"restart_every", "restart-every", ColumnKind::RestartEvery, 0, "rs"},
+      {"forces", "forces", ColumnKind::Forces, 0, "f"},
   };
   return list;
 }
@@ -219,6 +220,8 @@ std::string valueText(const Column& c, const NewRunSettings& s) {
       const auto [value, given] = outputField(c, s);
       return *given ? std::to_string(*value) : OFF;
     }
+    case ColumnKind::Forces:
+      return forceSchemeName(s.forces);
   }
   return {};
 }
@@ -254,6 +257,8 @@ std::string setValue(const Column& c, const std::string& text, NewRunSettings& s
       *given = true;
       return {};
     }
+    case ColumnKind::Forces:
+      return forcesProblem(OptionSpelling::CommandLine, text, s.forces);
   }
   return {};
 }

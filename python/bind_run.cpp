@@ -94,6 +94,7 @@ class Simulation {
     s->restartFile_ = readablePath(path);
     try {
       s->restart_ = readRestartFile(s->restartFile_);
+      s->S_->FORCES = recordedForces(s->restartFile_);
     } catch (const FileError& e) {
       raiseFileError(e.what());
     }
@@ -103,7 +104,7 @@ class Simulation {
 
   void run(py::object self, long long orbits, const py::object& record, const py::object& frameStep,
            const py::object& lc, const py::object& restartEvery, const py::object& name, const py::object& threads,
-           py::object progress) {
+           const py::object& forces, py::object progress) {
     if (running_) throw py::value_error("the simulation is running");
     if (ran_)
       throw py::value_error(
@@ -122,16 +123,24 @@ class Simulation {
     const auto nthreads = wholeNumber(threads, "threads");
     if (nthreads && (*nthreads < 1 || *nthreads > 1024))
       throw py::value_error("threads must be between 1 and 1024 (got " + std::to_string(*nthreads) + ")");
+    // The force scheme; a continued run keeps the one its restart file records unless given.
+    ForceScheme scheme = ForceScheme::Sequential;
+    if (!forces.is_none()) {
+      if (!py::isinstance<py::str>(forces)) throw py::type_error("forces takes a text, 'sequential' or 'synchronous'");
+      if (const std::string p = forcesProblem(OptionSpelling::Python, forces.cast<std::string>(), scheme); !p.empty())
+        raiseValueError(p);
+    }
     const py::object callback = progressCallable(self, std::move(progress), orbits);
 
     if (restart_) {
       RestartSettings r;
       r.file = restartFile_, r.name = runName, r.orbits = orbits, r.out = out;
+      r.forces = scheme, r.hasForces = !forces.is_none();
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       if (const std::string p = r.prepare(*S_); !p.empty()) raiseValueError(p);
     } else {
       NewRunSettings r = settings_;
-      r.orbits = orbits, r.name = runName, r.out = out;
+      r.orbits = orbits, r.name = runName, r.out = out, r.forces = scheme;
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       params_ = r.parameters();
       r.prepare(*S_, params_);
@@ -261,17 +270,21 @@ velmora-cli run checks them; a bad value raises ValueError naming its range.)")
       .def(
           "run",
           [](py::object self, long long orbits, py::object record, py::object frame_step, py::object lc,
-             py::object restart_every, py::object name, py::object threads, py::object progress) {
-            self.cast<Simulation&>().run(self, orbits, record, frame_step, lc, restart_every, name, threads,
+             py::object restart_every, py::object name, py::object threads, py::object forces,
+             py::object progress) {
+            self.cast<Simulation&>().run(self, orbits, record, frame_step, lc, restart_every, name, threads, forces,
                                          std::move(progress));
           },
           py::arg("orbits"), py::kw_only(), py::arg("record") = py::none(), py::arg("frame_step") = py::none(),
           py::arg("lc") = py::none(), py::arg("restart_every") = py::none(), py::arg("name") = py::none(),
-          py::arg("threads") = py::none(), py::arg("progress") = py::none(),
+          py::arg("threads") = py::none(), py::arg("forces") = py::none(), py::arg("progress") = py::none(),
           R"(Runs `orbits` orbits (further orbits for a continued run), writing in the current folder the
 files velmora-cli run (or restart) writes with the same options, byte for byte:
 record=ORBIT (NAME.vlm from that orbit on, a frame every frame_step phases), lc=ORBIT
 (NAME_lc.vlm), restart_every=N (NAME_rs.vlm every N orbits); name is their base name.
+forces: 'sequential' (the default, the reference scheme) or 'synchronous' (every force of a pass
+from the state at its start, shared by every thread); a continued run keeps its file's scheme
+unless given, as velmora-cli restart does.
 progress: True prints a progress line on standard error; a callable receives (orbit, phase)
 between phases. Ctrl-C (KeyboardInterrupt) stops the run as the QUIT button does, with every
 file complete, and is raised once it has stopped. A simulation runs once.)")
