@@ -6,6 +6,7 @@
 #include "cli/observe_options.h"
 #include "cli/registry.h"
 #include "cli/run_common.h"
+#include "files/files.h"
 #include "files/restart_file.h"
 #include "shell/headless_run.h"
 #include "shell/restart_rules.h"
@@ -21,6 +22,7 @@ struct RestartOptions {
   OutputOptions out;
   ThreadsOption threads;
   ObserveOptions observe;
+  ForcesOption forces;
   bool quiet = false;
 };
 
@@ -31,6 +33,8 @@ RestartSettings settings(const RestartOptions& o) {
   r.name = o.name;
   r.orbits = o.orbits;
   r.out = o.out;
+  r.forces = o.forces.scheme();
+  r.hasForces = o.forces.given;
   return r;
 }
 
@@ -48,6 +52,12 @@ void printStart(const RestartFile& R, const std::string& file, long long orbits)
               R.NLEVELS, orbits, R.IORBIT + orbits);
 }
 
+// The scheme the continued run takes, and the file's where another is stated.
+void printForces(ForceScheme f, ForceScheme recorded) {
+  if (f == recorded) std::printf("  forces %s\n", forceSchemeName(f));
+  else std::printf("  forces %s (the run so far: %s)\n", forceSchemeName(f), forceSchemeName(recorded));
+}
+
 Command add(CLI::App& parent) {
   auto o = std::make_shared<RestartOptions>();
   CLI::App* app = parent.add_subcommand(kCmd, "Continue the run stored in a restart file for further orbits");
@@ -57,17 +67,20 @@ Command add(CLI::App& parent) {
   o->out.add(*app, RestartRules::RES_MAX, "the continued run");
   o->threads.add(*app);
   o->observe.add(*app, "the continued run");
+  o->forces.add(*app, "the scheme the run was made with (FILE's record NAME_rs.forces), else sequential");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
     o->out.given(*app);
-    if (!validate(*o)) return EXIT_USAGE;
+    if (!validate(*o) || !o->forces.valid(kCmd, *app)) return EXIT_USAGE;
     if (!o->observe.valid(*app, kCmd, o->orbits, o->name)) return EXIT_USAGE;
 
     // The file is read once here to describe it; RESTART reads and checks it again.
     RestartFile R;
+    ForceScheme recorded = ForceScheme::Sequential;
     try {
       R = readRestartFile(o->file);
+      recorded = recordedForces(o->file);
     } catch (const FileError& e) {
       std::fprintf(stderr, "velmora-cli %s: %s\n", kCmd, e.what());
       return EXIT_FAILED;
@@ -76,6 +89,7 @@ Command add(CLI::App& parent) {
     auto S = std::make_unique<Sim>();
     if (const std::string p = settings(*o).prepare(*S); !p.empty()) return usageError(kCmd, p);
     printStart(R, o->file, o->orbits);
+    printForces(S->FORCES, recorded);
     printOutputs(*S, R.IORBIT);
     o->threads.apply();
     RunProvenance record;

@@ -20,6 +20,7 @@ struct RunOptions {
   OutputOptions out;
   ThreadsOption threads;
   ObserveOptions observe;
+  ForcesOption forces;
 };
 
 const char* kCmd = "run";
@@ -31,6 +32,7 @@ NewRunSettings settings(const RunOptions& o) {
   r.orbits = o.orbits, r.particles = o.particles, r.inj = o.inj;
   r.name = o.name;
   r.out = o.out;
+  r.forces = o.forces.scheme();
   return r;
 }
 
@@ -69,15 +71,17 @@ Command add(CLI::App& parent) {
   o->out.add(*app, 7, "the run");
   o->threads.add(*app);
   o->observe.add(*app, "the run");
+  o->forces.add(*app, "sequential");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {
     o->out.given(*app);
-    if (!validate(*o)) return EXIT_USAGE;
+    if (!validate(*o) || !o->forces.valid(kCmd, *app)) return EXIT_USAGE;
     if (!o->observe.valid(*app, kCmd, o->orbits, o->name)) return EXIT_USAGE;
     const NewRunSettings r = settings(*o);
     const RunParameters p = r.parameters();
     printParameters(p);
+    std::printf("  forces %s\n", forceSchemeName(r.forces));
 
     auto S = std::make_unique<Sim>();
     r.prepare(*S, p);

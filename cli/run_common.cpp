@@ -61,6 +61,26 @@ bool ThreadsOption::valid(const std::string& cmd) const {
 
 void ThreadsOption::apply() const { setThreadCount(static_cast<int>(threads)); }
 
+void ForcesOption::add(CLI::App& app, const std::string& byDefault) {
+  app.add_option("--forces", text,
+                 "Force passes: sequential (the reference scheme: each particle kicked in turn, one thread) or "
+                 "synchronous (every force from the state at the pass's start; shared by all threads); default " +
+                     byDefault);
+}
+
+bool ForcesOption::valid(const std::string& cmd, const CLI::App& app) {
+  given = app.count("--forces") > 0;
+  ForceScheme f = ForceScheme::Sequential;
+  const std::string p = forcesProblem(OptionSpelling::CommandLine, text, f);
+  return p.empty() || (usageError(cmd, p), false);
+}
+
+ForceScheme ForcesOption::scheme() const {
+  ForceScheme f = ForceScheme::Sequential;
+  forceSchemeNamed(text, f);
+  return f;
+}
+
 void printOutputs(const Sim& S, I32 done) {
   if (isTrue(S.RECFLAG))
     std::printf("  recording %s from orbit %d, a frame every %d phase%s\n", recordingName(S).c_str(),

@@ -41,6 +41,16 @@ struct ThreadsOption {
   void apply() const;
 };
 
+// --forces sequential|synchronous: the force passes' scheme, with whether it was given.
+struct ForcesOption {
+  std::string text = "sequential";
+  bool given = false;
+  void add(CLI::App& app, const std::string& byDefault);
+  // Notes whether it was given; a text that names no scheme is printed as a usage error.
+  bool valid(const std::string& command, const CLI::App& app);
+  ForceScheme scheme() const;
+};
+
 // The output lines of the parameter listing: which files the run writes and from which orbit,
 // counting the `done` orbits before this run.
 void printOutputs(const Sim& S, I32 done);

@@ -11,7 +11,8 @@ void FLUID1(Sim& S) {
   // 1. Densities from every neighbour.
   densityPass(S, n);
 
-  // 2. Forces from the level-1 neighbours only, each particle kicked at once.
+  // 2. Forces from the level-1 neighbours only, each particle kicked at once (sequential) or
+  // every kick after every sum (synchronous).
   levelOneForcePass(S, n);
 
   // 3. Internal energy: the work of the hydrodynamic force on the drift velocity; where that

@@ -2,11 +2,13 @@
 // density, pressure and viscous force, the pairwise heating rate, the closing kick, the step
 // estimate, and the force and energy passes built from them, on every thread the core uses.
 //
-// Threads and the same bits. A particle's sums are added in list order by one thread. The force
-// passes kick each particle as soon as its sum is done, and a later particle of the pass sees the
-// kicked velocity of an earlier neighbour, so they take the particles in the pass's order on one
-// thread (see orderedPass); the packing of the records before them, the densities and the work
-// form of the energy run side by side. The energy passes work out each particle's new energy side
+// Threads and the same bits. A particle's sums are added in list order by one thread. In the
+// sequential scheme the force passes kick each particle as soon as its sum is done, and a later
+// particle of the pass sees the kicked velocity of an earlier neighbour, so they take the
+// particles in the pass's order on one thread (see orderedPass). In the synchronous scheme every
+// sum reads the packed records as they were when the pass began and no record changes during the
+// pass, so the particles are shared among the threads in any order (see sharedPass). The packing
+// of the records before them, the densities and the work form of the energy run side by side. The energy passes work out each particle's new energy side
 // by side and apply the results in the pass's order, where one particle's result can depend on an
 // earlier one's.
 #include "core/hydro.h"
@@ -81,6 +83,21 @@ inline void prefetchRecords(const Sim& S, int i) {
   const int n = S.NNB(i) < 17 ? S.NNB(i) : 17;
   const I16* nb = S.NBLIST.col(i);
   for (int j = 1; j < n; ++j) __builtin_prefetch(S.GASPT.data() + (nb[j] - 1));
+}
+
+// A force pass of the synchronous scheme: step(k) for every position k of the pass on every
+// thread, each particle's sum, kick and step estimate together. The sums read only the packed
+// records, which stay as they were packed before the pass, and a kick writes only its own
+// particle's velocities, so the order and the sharing change no bit. Lists differ in length, so
+// the threads take the particles in small chunks as they come free.
+template <class Step>
+void sharedPass(Sim& S, int n, Step step) {
+  const I16* order = S.passWork.order.data();
+#pragma omp parallel for num_threads(threadsFor(n, 64)) schedule(dynamic, 32)
+  for (int k = 0; k < n; ++k) {
+    if (k + 4 < n) prefetchList(S, order[k + 4]);
+    step(k);
+  }
 }
 
 }  // namespace
@@ -234,6 +251,15 @@ void forcePass(Sim& S, int n) {
   const I16* level = S.passWork.level.data();
 #pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
   for (int k = 0; k < n; ++k) packGas(S, order[k]);
+  if (S.FORCES == ForceScheme::Synchronous) {
+    sharedPass(S, n, [&](int k) {
+      const int i = order[k], L = level[k];
+      const float MUMAX = hydroForce<W, true>(S, i, L);
+      kickParticle(S, i, S.DTHLEV(L), S.DTLEV(L));
+      S.DTREQ(i) = stepLimit(S, i, MUMAX);
+    });
+    return;
+  }
   orderedPass(n, [&](int k) {
     if (k + 4 < n) prefetchList(S, order[k + 4]);
     if (k + 2 < n) prefetchRecords(S, order[k + 2]);
@@ -249,6 +275,14 @@ void levelOneForcePass(Sim& S, int n) {
   const I16* order = S.passWork.order.data();
 #pragma omp parallel for num_threads(threadsFor(n, 512)) schedule(static)
   for (int k = 0; k < n; ++k) packGas(S, order[k]);
+  if (S.FORCES == ForceScheme::Synchronous) {
+    sharedPass(S, n, [&](int k) {
+      const int i = order[k];
+      hydroForce<Nb::Level1, false>(S, i, 1);
+      kickParticle(S, i, S.DT1H, S.DT1);
+    });
+    return;
+  }
   orderedPass(n, [&](int k) {
     const int i = order[k];
     hydroForce<Nb::Level1, false>(S, i, 1);

@@ -48,12 +48,14 @@ void kickParticle(Sim& S, int i, float sHalf, float sFull);
 float stepLimit(const Sim& S, int i, float MUMAX);
 
 // The force pass of FLUID2 (W = Active) and FLUID2ALL (W = All) over the first n particles of
-// the pass order: each particle's weighted pair sum, its kick and its step estimate.
+// the pass order: each particle's weighted pair sum, its kick and its step estimate, in the
+// scheme S.FORCES (one after the other, or every sum from the state at the pass's start).
 template <Nb W>
 void forcePass(Sim& S, int n);
 
 // FLUID1's passes over the first n particles of the pass order (level 1): forces from the
-// level-1 neighbours with the kick, then the internal energy; adds the energy to EDISS.
+// level-1 neighbours with the kick (in the scheme S.FORCES), then the internal energy; adds the
+// energy to EDISS.
 void levelOneForcePass(Sim& S, int n);
 void levelOneEnergy(Sim& S, int n);
 

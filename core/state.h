@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/arrays.h"
 #include "io/run_error.h"
@@ -104,6 +105,26 @@ struct PassWork {
   std::array<float, MAXPART> du{}, u{}, cs{};
   std::array<std::int8_t, MAXPART> fate{};
 };
+
+// How the force passes (FLUID1, FLUID2, FLUID2ALL) take the particles of a pass.
+//   Sequential:  one after the other in the pass's order, each kicked as soon as its sum is done,
+//                so a later particle reads the kicked velocity of an earlier neighbour (the
+//                program's reference scheme; one thread).
+//   Synchronous: every sum from the positions and velocities as they were when the pass began,
+//                the kicks applied afterwards (independent of the order; shared by every thread).
+enum class ForceScheme : std::int8_t { Sequential, Synchronous };
+
+// "sequential" or "synchronous", as the command line, Python and the study tables spell it.
+inline const char* forceSchemeName(ForceScheme f) {
+  return f == ForceScheme::Synchronous ? "synchronous" : "sequential";
+}
+// The scheme of that name; false for any other text.
+inline bool forceSchemeNamed(std::string_view name, ForceScheme& f) {
+  if (name == "sequential") f = ForceScheme::Sequential;
+  else if (name == "synchronous") f = ForceScheme::Synchronous;
+  else return false;
+  return true;
+}
 
 class PhaseWatcher;
 class RunHost;
@@ -223,6 +244,10 @@ struct Sim {
   Arr2<float, NLOBE, NPHASES> LOBEX, LOBEY;
   Arr2<float, NWDPTS, NPHASES> WDX, WDY;
   Arr1<float, MAXPART> TEMP4;
+
+  // The force passes' scheme: a choice of the program running the core, kept by REINIT and not
+  // stored in the run's files.
+  ForceScheme FORCES = ForceScheme::Sequential;
 
   // Work areas of the gas passes (not part of the run's state; see GasPoint).
   Arr1<GasPoint, MAXPART> GASPT;

@@ -97,6 +97,7 @@ class Simulation {
     s->restartFile_ = readablePath(path);
     try {
       s->restart_ = readRestartFile(s->restartFile_);
+      s->S_->FORCES = recordedForces(s->restartFile_);
     } catch (const FileError& e) {
       raiseFileError(e.what());
     }
@@ -106,7 +107,7 @@ class Simulation {
 
   void run(py::object self, long long orbits, const py::object& record, const py::object& frameStep,
            const py::object& lc, const py::object& restartEvery, const py::object& name, const py::object& threads,
-           py::object progress, const py::dict& observing) {
+           const py::object& forces, py::object progress, const py::dict& observing) {
     if (running_) throw py::value_error("the simulation is running");
     if (ran_)
       throw py::value_error(
@@ -125,6 +126,13 @@ class Simulation {
     const auto nthreads = wholeNumber(threads, "threads");
     if (nthreads && (*nthreads < 1 || *nthreads > 1024))
       throw py::value_error("threads must be between 1 and 1024 (got " + std::to_string(*nthreads) + ")");
+    // The force scheme; a continued run keeps the one its restart file records unless given.
+    ForceScheme scheme = ForceScheme::Sequential;
+    if (!forces.is_none()) {
+      if (!py::isinstance<py::str>(forces)) throw py::type_error("forces takes a text, 'sequential' or 'synchronous'");
+      if (const std::string p = forcesProblem(OptionSpelling::Python, forces.cast<std::string>(), scheme); !p.empty())
+        raiseValueError(p);
+    }
     const py::object callback = progressCallable(self, std::move(progress), orbits);
     std::unique_ptr<RunObserver> observer = makeObserver(observing, orbits, runName);
 
@@ -133,12 +141,13 @@ class Simulation {
     if (restart_) {
       RestartSettings r;
       r.file = restartFile_, r.name = runName, r.orbits = orbits, r.out = out;
+      r.forces = scheme, r.hasForces = !forces.is_none();
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       if (const std::string p = r.prepare(*S_); !p.empty()) raiseValueError(p);
       runRecord.parameters = r.recordParameters();
     } else {
       NewRunSettings r = settings_;
-      r.orbits = orbits, r.name = runName, r.out = out;
+      r.orbits = orbits, r.name = runName, r.out = out, r.forces = scheme;
       if (const std::string p = r.problem(OptionSpelling::Python); !p.empty()) raiseValueError(p);
       params_ = r.parameters();
       r.prepare(*S_, params_);
@@ -308,19 +317,20 @@ velmora-cli run checks them; a bad value raises ValueError naming its range.)")
       .def(
           "run",
           [](py::object self, long long orbits, py::object record, py::object frame_step, py::object lc,
-             py::object restart_every, py::object name, py::object threads, py::object progress,
-             py::object observe, py::object observe_from, py::object line_bins, py::object fwhm, py::object emission) {
+             py::object restart_every, py::object name, py::object threads, py::object forces,
+             py::object progress, py::object observe, py::object observe_from, py::object line_bins, py::object fwhm,
+             py::object emission) {
             py::dict observing;
             observing["observe"] = observe, observing["observe_from"] = observe_from;
             observing["line_bins"] = line_bins, observing["fwhm"] = fwhm, observing["emission"] = emission;
-            self.cast<Simulation&>().run(self, orbits, record, frame_step, lc, restart_every, name, threads,
+            self.cast<Simulation&>().run(self, orbits, record, frame_step, lc, restart_every, name, threads, forces,
                                          std::move(progress), observing);
           },
           py::arg("orbits"), py::kw_only(), py::arg("record") = py::none(), py::arg("frame_step") = py::none(),
           py::arg("lc") = py::none(), py::arg("restart_every") = py::none(), py::arg("name") = py::none(),
-          py::arg("threads") = py::none(), py::arg("progress") = py::none(), py::arg("observe") = py::none(),
-          py::arg("observe_from") = py::none(), py::arg("line_bins") = py::none(), py::arg("fwhm") = py::none(),
-          py::arg("emission") = py::none(),
+          py::arg("threads") = py::none(), py::arg("forces") = py::none(), py::arg("progress") = py::none(),
+          py::arg("observe") = py::none(), py::arg("observe_from") = py::none(), py::arg("line_bins") = py::none(),
+          py::arg("fwhm") = py::none(), py::arg("emission") = py::none(),
           R"(Runs `orbits` orbits (further orbits for a continued run), writing in the current folder the
 files velmora-cli run (or restart) writes with the same options, byte for byte:
 record=ORBIT (NAME.vlm from that orbit on, a frame every frame_step phases), lc=ORBIT
@@ -328,6 +338,9 @@ record=ORBIT (NAME.vlm from that orbit on, a frame every frame_step phases), lc=
 observe=[82, 60] observes the run at these inclinations (degrees) from orbit observe_from on
 (line_bins, fwhm in km/s, emission 'dissipation', 'density2' or 'uniform', as velmora-cli's
 --observe): NAME_obs.fits, read with velmora.read_observations.
+forces: 'sequential' (the default, the reference scheme) or 'synchronous' (every force of a pass
+from the state at its start, shared by every thread); a continued run keeps its file's scheme
+unless given, as velmora-cli restart does.
 progress: True prints a progress line on standard error; a callable receives (orbit, phase)
 between phases. Ctrl-C (KeyboardInterrupt) stops the run as the QUIT button does, with every
 file complete, and is raised once it has stopped. A simulation runs once.)")

@@ -104,9 +104,15 @@ RunParameters NewRunSettings::parameters() const {
   return d.runParameters();
 }
 
+std::string forcesProblem(OptionSpelling how, const std::string& text, ForceScheme& f) {
+  if (forceSchemeNamed(text, f)) return {};
+  return optionName(how, "forces") + " must be sequential or synchronous (got '" + text.substr(0, 40) + "')";
+}
+
 void NewRunSettings::prepare(Sim& S, const RunParameters& p) const {
   REINIT(S);
   S.RUNNAME = name;
+  S.FORCES = forces;
   prepareRun(S, p, out.hasRecord, out.hasLc, out.hasRestartEvery);
 }
 
@@ -138,6 +144,11 @@ std::string RestartSettings::prepare(Sim& S) const {
   d.rsEveryText = std::to_string(out.restartEvery);
   d.resPos = static_cast<int>(out.frameStep);
   if (std::string p = d.problem(); !p.empty()) return p;
+  try {
+    S.FORCES = hasForces ? forces : recordedForces(file);
+  } catch (const FileError& e) {
+    return e.what();
+  }
   d.accept(S);
   if (d.needsName()) {
     S.RUNNAME = name;
@@ -174,6 +185,7 @@ namespace {
 void writeRecord(const Sim& S, HeadlessHost& H, RunProvenance& r) {
   r.name = fmt::trimRight(S.RUNNAME);
   r.observe(S);
+  r.parameters["forces"] = forceSchemeName(S.FORCES);  // the scheme the state runs with, given or recorded
   if (r.parent.size()) r.parentOrbit = S.ORB0;
   if (const std::string err = writeProvenance(r); !err.empty()) H.warn(err + ": the run's record is not up to date");
 }
@@ -245,6 +257,7 @@ std::string runSummary(const Sim& S, bool stopped, double seconds) {
     s += "\n";
   }
   s += format("  threads %d\n", threadCount());
+  s += format("  forces %s\n", forceSchemeName(S.FORCES));
   s += format("  wall time %.1f s\n", seconds);
   return s;
 }

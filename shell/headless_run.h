@@ -39,12 +39,17 @@ struct OutputSettings {
   std::string problem(OptionSpelling how, long long orbits, int frameSteps, const std::string& name) const;
 };
 
+// The force scheme named by `text` ("sequential" or "synchronous") into f: the problem
+// ("--forces must be sequential or synchronous (got 'x')"), empty when the text names one.
+std::string forcesProblem(OptionSpelling how, const std::string& text, ForceScheme& f);
+
 // A new run with the parameters of the Disk Setup dialog.
 struct NewRunSettings {
   double m1 = 1.0, q = 0.15, h = 0.025, alpha = 1.0, beta = 1.0;
   long long orbits = 10, particles = 1000, inj = 10;
   std::string name;
   OutputSettings out;
+  ForceScheme forces = ForceScheme::Sequential;
 
   // Every value checked before anything runs: the first problem, empty when there is none.
   // A smoothing length above the largest for the particle count names that largest value on a
@@ -64,6 +69,10 @@ struct RestartSettings {
   std::string file, name;
   long long orbits = 0;
   OutputSettings out;
+  // The force scheme when given; else the one the file's record names (see recordedForces), so
+  // a continued run keeps its scheme unless another is stated.
+  ForceScheme forces = ForceScheme::Sequential;
+  bool hasForces = false;
 
   // The further orbits, the name and the outputs (frame-step up to the Restart Control
   // dialog's 6): the first problem, empty when there is none.
@@ -71,7 +80,7 @@ struct RestartSettings {
   // Every parameter by its option name without dashes, for the run's record.
   nlohmann::ordered_json recordParameters() const;
   // REINIT, then the file, its run name and the outputs as the Restart Control dialog's OK
-  // leaves them. Returns the dialog's problem with the values (the state then only reset),
+  // leaves them, and the force scheme. Returns the dialog's problem with the values (the state then only reset),
   // empty when the state is ready for RESTART.
   std::string prepare(Sim& S) const;
 };
@@ -94,7 +103,7 @@ RunOutcome runNew(Sim& S, HeadlessHost& H, const RunParameters& p, RunProvenance
 RunOutcome runRestart(Sim& S, HeadlessHost& H, RunProvenance* record = nullptr);
 
 // The lines that end a run: orbits done, particles in use, removals, density range, particles
-// per level and the wall time.
+// per level, the threads, the force scheme and the wall time.
 std::string runSummary(const Sim& S, bool stopped, double seconds);
 
 }  // namespace velmora

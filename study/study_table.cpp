@@ -181,6 +181,7 @@ const std::vector<Column>& columns() {
       {"restart_every", "restart-every", ColumnKind::RestartEvery, 0, "rs",
        "Orbits between restart files (default: a fiftieth of the orbits or less, so a cut-off run loses at most 2 % "
        "of its work)"},
+      {"forces", "forces", ColumnKind::Forces, 0, "f", "Force passes, sequential or synchronous (default sequential)"},
   };
   return list;
 }
@@ -222,6 +223,8 @@ std::string valueText(const Column& c, const NewRunSettings& s) {
       const auto [value, given] = outputField(c, s);
       return *given ? std::to_string(*value) : OFF;
     }
+    case ColumnKind::Forces:
+      return forceSchemeName(s.forces);
   }
   return {};
 }
@@ -257,6 +260,8 @@ std::string setValue(const Column& c, const std::string& text, NewRunSettings& s
       *given = true;
       return {};
     }
+    case ColumnKind::Forces:
+      return forcesProblem(OptionSpelling::CommandLine, text, s.forces);
   }
   return {};
 }

@@ -26,6 +26,7 @@ enum class ColumnKind {
   Start,         // lc, record: an orbit of the run, or "off"
   FrameStep,     // phases between recorded frames, "off" without a recording
   RestartEvery,  // orbits between restart files; a row always writes them
+  Forces,        // the force scheme: sequential or synchronous
 };
 
 struct Column {

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <sstream>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -55,6 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"run --name a/b", "--name"}, UsageCase{"run --orbits ten", "--orbits"},
                       UsageCase{"run --threads 0", "--threads must be between 1 and 1024 (got 0)"},
                       UsageCase{"restart x_rs.vlm --orbits 1 --threads 1025", "--threads"},
+                      UsageCase{"run --forces parallel", "--forces must be sequential or synchronous (got 'parallel')"},
+                      UsageCase{"restart x_rs.vlm --orbits 1 --forces Synchronous", "--forces"},
                       UsageCase{"run --bogus", "bogus"}, UsageCase{"system --m1 0 --m2 1", "--m1 must be greater than 0"},
                       UsageCase{"system --m1 1 --m2 -0.5", "--m2"}, UsageCase{"system --m1 1", "--m2"},
                       UsageCase{"", "subcommand"}),
@@ -111,6 +115,41 @@ TEST(Cli, TheSummaryTellsTheThreadsUsed) {
   else ::unsetenv("OMP_NUM_THREADS");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("  threads 1\n"), std::string::npos) << r.out;
+}
+
+// The force scheme: printed before and after a run; a synchronous run's restart file gets a
+// record beside it, which a continued run follows unless another scheme is stated; a sequential
+// run of the same name removes it; a damaged record is refused with exit 1.
+TEST(Cli, AContinuedRunKeepsItsForceScheme) {
+  test::TempDir dir;
+  auto r = test::runCli("run --orbits 1 --particles 40 --forces synchronous --name s --restart-every 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  forces synchronous\n  restart file"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  forces synchronous\n  wall time"), std::string::npos) << r.out;
+  EXPECT_EQ(test::slurp("s_rs.forces"), "synchronous\n");
+
+  r = test::runCli("restart s_rs.vlm --orbits 1 --name s2 --restart-every 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  forces synchronous\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  forces synchronous\n  wall time"), std::string::npos) << r.out;
+  EXPECT_EQ(test::slurp("s2_rs.forces"), "synchronous\n");
+
+  r = test::runCli("restart s_rs.vlm --orbits 1 --forces sequential --name s3 --restart-every 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  forces sequential (the run so far: synchronous)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  forces sequential\n  wall time"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::filesystem::exists("s3_rs.vlm"));
+  EXPECT_FALSE(std::filesystem::exists("s3_rs.forces"));
+
+  r = test::runCli("run --orbits 1 --particles 40 --name s --restart-every 1 --quiet");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  forces sequential\n"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists("s_rs.forces")) << "the stale record of the synchronous run";
+
+  std::ofstream("s2_rs.forces") << "parallel\n";
+  r = test::runCli("restart s2_rs.vlm --orbits 1 --quiet");
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_NE(r.err.find("s2_rs.forces: names no force scheme"), std::string::npos) << r.err;
 }
 
 TEST(Cli, CtrlCStopsLikeTheQuitButton) {

@@ -115,11 +115,11 @@ TEST(StudyPlan, EveryCombinationIsARowNamedByTheValuesThatDiffer) {
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string head =
       "# Velmora parameter study, one run a row: velmora-cli study run TABLE --task K runs row K\n"
-      "name\tm1\tq\th\talpha\tbeta\torbits\tparticles\tinj\tlc\trecord\tframe_step\trestart_every\n";
+      "name\tm1\tq\th\talpha\tbeta\torbits\tparticles\tinj\tlc\trecord\tframe_step\trestart_every\tforces\n";
   std::string rows;
   for (const char* q : {"0.05", "0.10", "0.15"})
     for (const char* a : {"0.50", "1.00"})
-      rows += std::string("q") + q + "_a" + a + "\t1.00\t" + q + "\t0.0250\t" + a + "\t1.00\t150\t3000\t10\t1\toff\toff\t3\n";
+      rows += std::string("q") + q + "_a" + a + "\t1.00\t" + q + "\t0.0250\t" + a + "\t1.00\t150\t3000\t10\t1\toff\toff\t3\tsequential\n";
   const std::string text = test::slurp("s.tsv");
   EXPECT_EQ(text, head + rows);
   // Read back, the table is the same rows: written again it is the same text.
@@ -133,6 +133,17 @@ TEST(StudyPlan, EveryCombinationIsARowNamedByTheValuesThatDiffer) {
   EXPECT_EQ(test::slurp("s.tsv"), text);
   EXPECT_EQ(test::runCli("study plan s.tsv --q 0.2 --force").code, 0);
   EXPECT_NE(test::slurp("s.tsv"), text);
+}
+
+// The force scheme is a column like any other: a plan over both names its rows by it.
+TEST(StudyPlan, TheForceSchemeIsAColumn) {
+  test::TempDir dir;
+  const auto r = test::runCli("study plan s.tsv --q 0.2 --forces sequential,synchronous --orbits 4");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string text = test::slurp("s.tsv");
+  EXPECT_NE(text.find("\nfsequential\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nfsynchronous\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("\tsynchronous\n"), std::string::npos) << text;
 }
 
 TEST(StudyPlan, RestartIntervalLosesAtMostAFiftiethAndEndsOnTheLastOrbit) {
@@ -215,6 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadTable{"# nothing\nq\n", "the table has no rows"},
                       BadTable{"q\n0.1\n1.5\n", "line 3: row 2 (q1.50): --q must be between 0.01 and 1.00"},
                       BadTable{"q\tlc\n0.1\tsoon\n", "row 1, column lc: 'soon' is not a whole number or \"off\""},
+                      BadTable{"q\tforces\n0.1\tjacobi\n", "column forces: --forces must be sequential or synchronous"},
                       BadTable{"name\tq\na\t0.1\na\t0.2\n", "rows 1 and 2 have the same name 'a'"},
                       BadTable{"name\tq\na b\t0.1\n", "may hold only letters, digits and . _ + -"},
                       BadTable{"name\tq\n../up\t0.1\n", "may not start with '.' or '-'"}),

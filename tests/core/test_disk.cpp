@@ -33,6 +33,8 @@ std::uint64_t fingerprint(const Sim& S) {
   return h;
 }
 constexpr std::uint64_t FINGERPRINT = 0x59cafc803c9ac164ull;
+// The same run with the synchronous force passes.
+constexpr std::uint64_t SYNCHRONOUS_FINGERPRINT = 0x048ba9b3248ae2a3ull;
 
 // Two orbits of the default system (M1 1.0, q 0.15, h 0.025, alpha = beta = 1) with 300
 // particles, run once for the suite.
@@ -94,14 +96,15 @@ TEST_F(DefaultRun, ResultsStayBitIdentical) {
 }
 
 // The run of the fingerprint with its files (recording, light curve, restart file), on a thread
-// count and a vector path. Passes of 16 particles or more are shared, so that the short run takes the
+// count and a vector path, in a force scheme. Passes of 16 particles or more are shared, so that the short run takes the
 // threaded paths of long ones; the settings are put back afterwards.
 struct Outcome {
   std::uint64_t hash = 0;
   std::string recording, lightCurve, restart;
 };
 
-Outcome fingerprintRun(int threads, VectorPath path, PhaseWatcher* watcher = nullptr) {
+Outcome fingerprintRun(int threads, VectorPath path, ForceScheme forces = ForceScheme::Sequential,
+                       PhaseWatcher* watcher = nullptr) {
   struct Settings {
     Settings(int threads, VectorPath path) {
       setThreadCount(threads);
@@ -126,12 +129,13 @@ Outcome fingerprintRun(int threads, VectorPath path, PhaseWatcher* watcher = nul
   S->FRAMESTEP = 5;
   S->watcher = watcher;
   S->keepEmission = watcher != nullptr;
+  S->FORCES = forces;
   DISKSUB(*S, H, 1.0f, 0.15f, 1.0f, 1.0f, 300, 2, 10, 50, 1);
   return {fingerprint(*S), test::slurp("fp.vlm"), test::slurp("fp_lc.vlm"), test::slurp("fp_rs.vlm")};
 }
 
-void expectSame(const Outcome& a, const Outcome& b) {
-  EXPECT_EQ(a.hash, FINGERPRINT) << std::hex << "0x" << a.hash;
+void expectSame(const Outcome& a, const Outcome& b, std::uint64_t fingerprint = FINGERPRINT) {
+  EXPECT_EQ(a.hash, fingerprint) << std::hex << "0x" << a.hash;
   EXPECT_FALSE(a.recording.empty());
   EXPECT_FALSE(a.lightCurve.empty());
   EXPECT_FALSE(a.restart.empty());
@@ -147,6 +151,20 @@ TEST(SameBits, OnEveryThreadCount) {
     SCOPED_TRACE(threads);
     expectSame(fingerprintRun(threads, defaultVectorPath()), one);
   }
+}
+
+// The synchronous force passes, shared among the threads in whatever order they come free: the
+// same bits and files on 1, 2 and 3 threads, and on the scalar path; not those of the sequential
+// scheme (a later particle of a pass no longer sees an earlier one's kick).
+TEST(SameBits, SynchronousOnEveryThreadCount) {
+  const Outcome one = fingerprintRun(1, defaultVectorPath(), ForceScheme::Synchronous);
+  EXPECT_NE(one.hash, FINGERPRINT);
+  for (int threads : {2, 3}) {
+    SCOPED_TRACE(threads);
+    expectSame(fingerprintRun(threads, defaultVectorPath(), ForceScheme::Synchronous), one,
+               SYNCHRONOUS_FINGERPRINT);
+  }
+  expectSame(fingerprintRun(2, VectorPath::Scalar, ForceScheme::Synchronous), one, SYNCHRONOUS_FINGERPRINT);
 }
 
 // The plain scalar path and each vector path the processor has (SSE, AVX2): the same bits and
@@ -180,7 +198,7 @@ TEST(SameBits, WhenEachParticlesLightIsKept) {
     }
     void restartPoint(Sim&, RunHost&) override { ++restartPoints; }
   } watcher;
-  const Outcome watched = fingerprintRun(2, defaultVectorPath(), &watcher);
+  const Outcome watched = fingerprintRun(2, defaultVectorPath(), ForceScheme::Sequential, &watcher);
   expectSame(watched, fingerprintRun(2, defaultVectorPath()));
   EXPECT_EQ(watcher.phases, 400);
   EXPECT_EQ(watcher.restartPoints, 2);

@@ -68,6 +68,23 @@ def test_a_continued_run_writes_the_files_of_velmora_cli_restart(cli_run, tmp_pa
         velmora.Simulation.from_restart("bad_rs.vlm")
 
 
+def test_a_synchronous_run_writes_the_files_of_velmora_cli_and_its_continuation_keeps_the_scheme(tmp_path, monkeypatch):
+    (tmp_path / "cli").mkdir()
+    (tmp_path / "py").mkdir()
+    options = "--lc 1 --restart-every 1 --name sync"
+    run_cli(f"run --orbits 2 --particles 200 {options} --forces synchronous --threads 1 --quiet".split(), tmp_path / "cli")
+    monkeypatch.chdir(tmp_path / "py")
+    sim = velmora.Simulation(particles=200)
+    sim.run(2, lc=1, restart_every=1, name="sync", threads=2, forces="synchronous")
+    same_files(tmp_path / "cli", tmp_path / "py", ("sync_lc.vlm", "sync_rs.vlm", "sync_rs.forces"))
+    assert "forces synchronous" in sim.summary
+    # Continued without forces=, the run keeps the scheme its restart file records.
+    more = velmora.Simulation.from_restart("sync_rs.vlm")
+    more.run(1, restart_every=1, name="more")
+    assert "forces synchronous" in more.summary
+    assert (tmp_path / "py" / "more_rs.forces").read_text() == "synchronous\n"
+
+
 @pytest.mark.parametrize(
     "make, message",
     [
@@ -84,6 +101,8 @@ def test_a_continued_run_writes_the_files_of_velmora_cli_restart(cli_run, tmp_pa
         (lambda: velmora.Simulation(particles=100).run(2, name="a/b"),
          "name is a base name without a folder (the files go in the current directory)"),
         (lambda: velmora.Simulation(particles=100).run(2, threads=0), "threads must be between 1 and 1024 (got 0)"),
+        (lambda: velmora.Simulation(particles=100).run(2, forces="jacobi"),
+         "forces must be sequential or synchronous (got 'jacobi')"),
     ],
 )
 def test_bad_values_raise_value_error_with_the_command_lines_message(make, message, tmp_path, monkeypatch):
