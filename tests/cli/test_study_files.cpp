@@ -41,7 +41,8 @@ std::string eachLine(const std::string& text, F f) {
 }
 
 // A file's bytes with what differs between two runs of the same study masked: wall times and
-// elapsed clocks, time stamps, the lock holder, and the folder and program in the batch script.
+// elapsed clocks, time stamps, the lock holder, the run record's host, clocks and command line, and
+// the folder and program in the batch script.
 std::string masked(const std::string& rel, const std::string& text, const std::string& folder) {
   static const std::regex clock(R"(\d+:\d\d(:\d\d)?)"), wall(R"(wall time [0-9.]+ s)");
   const std::string name = fs::path(rel).filename().string();
@@ -58,6 +59,11 @@ std::string masked(const std::string& rel, const std::string& text, const std::s
     return eachLine(text, [](const std::string& l) {
       return l.starts_with("row,") ? l : l.substr(0, l.rfind(',') + 1) + "<T>";
     });
+  if (name.ends_with(".run.json") || name == "analysis.json") {
+    // The run record's program build, command line (the build's own path), host and clocks.
+    static const std::regex varying(R"re("(commit|invocation|host|started|ended|wall_seconds)": ("([^"\\]|\\.)*"|[^,\n]*))re");
+    return std::regex_replace(text, varying, "\"$1\": <M>");
+  }
   if (name.ends_with(".sbatch"))
     return replaceAll(replaceAll(text, VELMORA_CLI_PATH, "<PROGRAM>"), folder, "<FOLDER>");
   return text;
