@@ -95,7 +95,7 @@ void describeRecord(const std::string& path) {
 }
 
 int describe(const std::string& path) {
-  if (endsWith(path, ".run.json")) {
+  if (path.ends_with(".run.json")) {
     try {
       describeRecord(path);
     } catch (const std::runtime_error& e) {
