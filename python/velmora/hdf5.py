@@ -98,9 +98,9 @@ class Snapshot:
     time = property(lambda self: self.attrs["Time"], doc="Time in orbits: orbit - 1 + phase / 200")
     n = property(lambda self: len(self.gas["Masses"]), doc="Particles")
     coordinates = property(lambda self: self.gas["Coordinates"], doc="N x 3 positions (separation)")
-    x = property(lambda self: self.gas["Coordinates"][:, 0])
-    y = property(lambda self: self.gas["Coordinates"][:, 1])
-    z = property(lambda self: self.gas["Coordinates"][:, 2])
+    x = property(lambda self: self.gas["Coordinates"][:, 0], doc="x of every particle (separation)")
+    y = property(lambda self: self.gas["Coordinates"][:, 1], doc="y of every particle (separation)")
+    z = property(lambda self: self.gas["Coordinates"][:, 2], doc="z of every particle (separation)")
 
     def __repr__(self):
         return f"<velmora.Snapshot {self.name}: orbit {self.orbit}, phase {self.phase}, {self.n} particles>"

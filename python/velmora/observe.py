@@ -16,8 +16,8 @@ class Observations:
     path, q, porb (s), vorb (Omega a, km/s), emission, fwhm (km/s), first_orbit;
     inclinations (degrees); velocity (bin centres, km/s, of spectra and of both map axes);
     phase (orbits) and time (s) of each spectrum, total (all light of the phase), removed (light
-    of gas removed during the phase); visible[i], spectra[i] (phases x bins) and maps[i] (Vy rows,
-    Vx columns) for each inclination i; lobe (2 x n, Omega a for sin i = 1), stream (dict of
+    of gas removed during the phase); visible, spectra (phases x bins) and maps (Vy rows, Vx
+    columns), dicts keyed by the inclination in degrees (obs.spectra[82]); lobe (2 x n, Omega a for sin i = 1), stream (dict of
     x, y, vx, vy, kepler_vx, kepler_vy, Omega a for sin i = 1).
     """
 
