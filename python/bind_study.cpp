@@ -64,10 +64,12 @@ int codeOf(int code) {
   return code;
 }
 
-// A column's text as a Python value: None for "off", a float for a real, an int for a count.
+// A column's text as a Python value: None for "off", a float for a real, the name of a force
+// scheme as text, an int for a count.
 py::object valueOf(const Column& c, const std::string& text) {
   if (text == OFF) return py::none();
   if (c.kind == ColumnKind::Real) return py::float_(std::stod(text));
+  if (c.kind == ColumnKind::Forces) return py::str(text);
   return py::int_(std::stoll(text));
 }
 

@@ -3,6 +3,7 @@ same files), a row stopped by Ctrl-C and continued, the errors; and the figure o
 python3 -m velmora study on a small study collected by velmora-cli."""
 
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -103,6 +104,10 @@ def masked(path):
         return b"".join(line for line in text.splitlines(True) if not line.startswith(b"wall_time_s "))
     if name.endswith(".results.csv"):
         return b"".join(line.rsplit(b",", 1)[0] for line in text.splitlines(True))
+    if name.endswith(".run.json") or name == "analysis.json":
+        # the run record's build, command line (a worker of velmora-cli or of Python), host and clocks
+        return re.sub(rb'"(commit|invocation|host|started|ended|wall_seconds)": ("(?:[^"\\]|\\.)*"|[^,\n]*)',
+                      rb'"\1": <M>', text)
     return text
 
 
@@ -130,7 +135,8 @@ def test_python_writes_the_files_velmora_cli_writes(collected, from_python):
     assert len(s) == 2 and s.path == str(folder / "s.tsv")
     assert [r["name"] for r in s.rows] == ["q0.10", "q0.20"]
     assert s.rows[1] == dict(row=2, name="q0.20", m1=1.0, q=0.2, h=0.025, alpha=1.0, beta=1.0, orbits=3,
-                             particles=200, inj=10, lc=1, record=None, frame_step=None, restart_every=1)
+                             particles=200, inj=10, lc=1, record=None, frame_step=None, restart_every=1,
+                             forces="sequential")
 
 
 def test_collect_gives_a_structured_array_of_the_csv(from_python):
@@ -208,6 +214,8 @@ def test_a_plan_is_not_replaced_without_force_and_the_slurm_script_runs_the_work
     assert [r["name"] for r in s.rows][:2] == ["q0.05_a0.50", "q0.05_a1.00"]
     with pytest.raises(ValueError, match="exists: give force=True"):
         velmora.Study.plan(tmp_path / "p.tsv", q=0.2)
+    s = velmora.Study.plan(tmp_path / "p.tsv", q=0.2, forces=["sequential", "synchronous"], force=True)
+    assert [(r["name"], r["forces"]) for r in s.rows] == [("fsequential", "sequential"), ("fsynchronous", "synchronous")]
     s = velmora.Study.plan(tmp_path / "p.tsv", q=0.2, force=True)
     assert len(s) == 1
     path = s.slurm_script(cpus=2, max_parallel=1)
