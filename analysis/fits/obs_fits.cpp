@@ -156,7 +156,7 @@ std::string observationsFits(const Observations& o) {
     table(f, "TIMES", {"PHASE", "TIME", "TOTAL"}, {&o.phase, &time, &o.total}, {"orbit", "s", ""});
     for (std::size_t k = 0; k < ni; ++k) {
       const double incl = o.settings.inclinations[k], si = std::sin(incl * 3.14159265358979323846 / 180.0);
-      image(f, FLOAT_IMG, TFLOAT, inclName("SPEC", incl).c_str(), static_cast<long>(nb), static_cast<long>(np),
+      image(f, FLOAT_IMG, TFLOAT, inclName("TRAIL", incl).c_str(), static_cast<long>(nb), static_cast<long>(np),
             o.spectra[k]);
       velocityAxis(f, 1, "VRAD", o);
       key(f, "CTYPE2", std::string("SPECTRUM"), "row j: phase and time in TIMES row j");
@@ -283,7 +283,7 @@ ObservationsFile readObservations(const std::string& path) {
         check(st, name.c_str());
       };
       o.spectra.emplace_back();
-      img(inclName("SPEC", incl), np, o.spectra.back(), TFLOAT);
+      img(inclName("TRAIL", incl), np, o.spectra.back(), TFLOAT);
       o.maps.emplace_back();
       img(inclName("MAP", incl), nb, o.maps.back(), TDOUBLE);
     }

@@ -2,7 +2,7 @@
 //
 // Layout: a primary header with the binary and the settings; TIMES, a table of the phase
 // (orbits), time (s) and total light of each spectrum; per inclination I (EXTNAME with the
-// inclination, e.g. SPEC_I82) the trailed spectrum SPEC_I, an image of one spectrum a row over
+// inclination, e.g. TRAIL_I82) the trailed spectrum TRAIL_I, an image of one spectrum a row over
 // the radial velocity (WCS axis 1 in km/s, centre 0), and the Doppler map MAP_I, an image over
 // (Vx, Vy) in km/s (WCS, centre 0); ECLIPSE, a table of the visible light of every inclination per
 // phase; LOBE and STREAM, the map's overlays for sin i = 1 in units of Omega a.

@@ -69,7 +69,7 @@ def read_observations(path):
         o.visible, o.spectra, o.maps = {}, {}, {}
         for i in o.inclinations:
             o.visible[i] = np.array(ecl[_name("VIS", i)], dtype=float)
-            o.spectra[i] = np.array(hdul[_name("SPEC", i)].data, dtype=float).reshape(len(o.phase), bins)
+            o.spectra[i] = np.array(hdul[_name("TRAIL", i)].data, dtype=float).reshape(len(o.phase), bins)
             o.maps[i] = np.array(hdul[_name("MAP", i)].data, dtype=float)
         lobe = hdul["LOBE"].data
         o.lobe = np.array([lobe["VX"], lobe["VY"]], dtype=float)
