@@ -7,6 +7,7 @@
 #include "cli/registry.h"
 #include "cli/run_common.h"
 #include "files/files.h"
+#include "files/run_provenance.h"
 #include "files/restart_file.h"
 #include "shell/headless_run.h"
 #include "shell/restart_rules.h"
@@ -67,7 +68,7 @@ Command add(CLI::App& parent) {
   o->out.add(*app, RestartRules::RES_MAX, "the continued run");
   o->threads.add(*app);
   o->observe.add(*app, "the continued run");
-  o->forces.add(*app, "the scheme the run was made with (FILE's record NAME_rs.forces), else sequential");
+  o->forces.add(*app, "the scheme the run was made with (its record NAME.run.json beside FILE), else sequential");
   app->add_flag("--quiet", o->quiet, "No progress output");
 
   auto run = [o, app]() -> int {

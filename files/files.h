@@ -26,18 +26,6 @@ void WRITEFINAL(Sim& S, RunHost& H);
 // RunError when the run stops on a capacity.
 void RESTART(Sim& S, RunHost& H);
 
-// The force scheme a restart file was written with, in a one-line record beside it (the
-// restart file's name with the extension "forces": NAME_rs.forces holding "synchronous"). Only
-// the synchronous scheme writes one; the sequential scheme, the program's reference, removes a
-// stale one, so a run's folder holds what it held before the choice existed.
-std::string forcesRecordName(const std::string& restartFile);
-// Writes (synchronous) or removes (sequential) the record of the restart file; the problem, or
-// empty.
-std::string writeForcesRecord(const std::string& restartFile, ForceScheme f);
-// The scheme the record beside the restart file names; sequential when there is none. Throws
-// FileError when the record is there but cannot be read or names no scheme.
-ForceScheme recordedForces(const std::string& restartFile);
-
 // File names of a run.
 std::string recordingName(const Sim& S);
 std::string lightCurveName(const Sim& S);

@@ -36,8 +36,6 @@ std::string hostName() {
   return buf;
 }
 
-Json orNull(double v) { return v < 0 ? Json(nullptr) : Json(v); }
-
 }  // namespace
 
 void RunProvenance::start() {
@@ -129,6 +127,21 @@ std::optional<RunProvenance> readProvenance(const std::string& base) {
     throw FileError(path, std::string("is not a readable run record: ") + e.what());
   }
   return p;
+}
+
+ForceScheme recordedForces(const std::string& restartFile) {
+  constexpr std::string_view suffix = "_rs.vlm";
+  if (!restartFile.ends_with(suffix)) return ForceScheme::Sequential;
+  const std::string base = restartFile.substr(0, restartFile.size() - suffix.size());
+  const std::optional<RunProvenance> p = readProvenance(base);
+  if (!p) return ForceScheme::Sequential;
+  const auto named = p->parameters.find("forces");
+  if (named == p->parameters.end()) return ForceScheme::Sequential;
+  ForceScheme f = ForceScheme::Sequential;
+  if (!named->is_string() || !forceSchemeNamed(named->get<std::string>(), f))
+    throw FileError(provenanceFileName(base), "names no force scheme (\"sequential\" or \"synchronous\" expected, got " +
+                                                  named->dump().substr(0, 40) + ")");
+  return f;
 }
 
 }  // namespace velmora

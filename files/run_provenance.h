@@ -47,4 +47,11 @@ std::string writeProvenance(const RunProvenance& p);
 // Reads NAME.run.json: nothing when it is missing; FileError when it cannot be read or parsed.
 std::optional<RunProvenance> readProvenance(const std::string& base);
 
+// The force scheme of the run a restart file holds, so a continued run keeps it: the record's
+// parameters.forces, the record being NAME.run.json beside NAME_rs.vlm (written at every orbit,
+// so at every restart point). Sequential, the program's reference, when there is no record (a
+// file renamed or made without one) or the record predates the choice. Throws FileError when the
+// record is there but cannot be read or names no scheme.
+ForceScheme recordedForces(const std::string& restartFile);
+
 }  // namespace velmora

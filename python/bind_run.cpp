@@ -9,6 +9,7 @@
 #include "analysis/fits/run_observer.h"
 #include "core/threads.h"
 #include "files/files.h"
+#include "files/run_provenance.h"
 #include "files/restart_file.h"
 #include "io/file_error.h"
 #include "python/binding.h"

@@ -117,39 +117,42 @@ TEST(Cli, TheSummaryTellsTheThreadsUsed) {
   EXPECT_NE(r.out.find("  threads 1\n"), std::string::npos) << r.out;
 }
 
-// The force scheme: printed before and after a run; a synchronous run's restart file gets a
-// record beside it, which a continued run follows unless another scheme is stated; a sequential
-// run of the same name removes it; a damaged record is refused with exit 1.
+// The force scheme: printed before and after a run and kept in the run's record, which a run
+// continued from the restart file beside it follows unless another scheme is stated; a file
+// without a record continues with the reference scheme; a damaged record is refused with exit 1.
 TEST(Cli, AContinuedRunKeepsItsForceScheme) {
   test::TempDir dir;
+  const auto recorded = [](const std::string& name) {
+    return nlohmann::json::parse(test::slurp(name + ".run.json")).at("parameters").value("forces", "");
+  };
   auto r = test::runCli("run --orbits 1 --particles 40 --forces synchronous --name s --restart-every 1 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("  forces synchronous\n  restart file"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  forces synchronous\n  wall time"), std::string::npos) << r.out;
-  EXPECT_EQ(test::slurp("s_rs.forces"), "synchronous\n");
+  EXPECT_EQ(recorded("s"), "synchronous");
 
   r = test::runCli("restart s_rs.vlm --orbits 1 --name s2 --restart-every 1 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("  forces synchronous\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  forces synchronous\n  wall time"), std::string::npos) << r.out;
-  EXPECT_EQ(test::slurp("s2_rs.forces"), "synchronous\n");
+  EXPECT_EQ(recorded("s2"), "synchronous");
 
   r = test::runCli("restart s_rs.vlm --orbits 1 --forces sequential --name s3 --restart-every 1 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("  forces sequential (the run so far: synchronous)\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  forces sequential\n  wall time"), std::string::npos) << r.out;
-  EXPECT_TRUE(std::filesystem::exists("s3_rs.vlm"));
-  EXPECT_FALSE(std::filesystem::exists("s3_rs.forces"));
+  EXPECT_EQ(recorded("s3"), "sequential");
 
-  r = test::runCli("run --orbits 1 --particles 40 --name s --restart-every 1 --quiet");
+  std::filesystem::copy_file("s2_rs.vlm", "moved_rs.vlm");
+  r = test::runCli("restart moved_rs.vlm --orbits 1 --quiet");
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("  forces sequential\n"), std::string::npos) << r.out;
-  EXPECT_FALSE(std::filesystem::exists("s_rs.forces")) << "the stale record of the synchronous run";
+  EXPECT_NE(r.out.find("  forces sequential\n  wall time"), std::string::npos) << r.out;
 
-  std::ofstream("s2_rs.forces") << "parallel\n";
+  std::string text = test::slurp("s2.run.json");
+  text.replace(text.find("\"synchronous\""), 13, "\"parallel\"");
+  std::ofstream("s2.run.json") << text;
   r = test::runCli("restart s2_rs.vlm --orbits 1 --quiet");
   EXPECT_EQ(r.code, 1) << r.out;
-  EXPECT_NE(r.err.find("s2_rs.forces: names no force scheme"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("s2.run.json: names no force scheme"), std::string::npos) << r.err;
 }
 
 TEST(Cli, CtrlCStopsLikeTheQuitButton) {

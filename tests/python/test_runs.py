@@ -1,6 +1,7 @@
 """Runs from Python: the same files as velmora-cli, byte for byte; the CLI's checks; the state's
 arrays as views; progress, Ctrl-C and exceptions stopping a run as QUIT does; the GIL released."""
 
+import json
 import os
 import signal
 import subprocess
@@ -76,13 +77,13 @@ def test_a_synchronous_run_writes_the_files_of_velmora_cli_and_its_continuation_
     monkeypatch.chdir(tmp_path / "py")
     sim = velmora.Simulation(particles=200)
     sim.run(2, lc=1, restart_every=1, name="sync", threads=2, forces="synchronous")
-    same_files(tmp_path / "cli", tmp_path / "py", ("sync_lc.vlm", "sync_rs.vlm", "sync_rs.forces"))
+    same_files(tmp_path / "cli", tmp_path / "py", ("sync_lc.vlm", "sync_rs.vlm"))
     assert "forces synchronous" in sim.summary
     # Continued without forces=, the run keeps the scheme its restart file records.
     more = velmora.Simulation.from_restart("sync_rs.vlm")
     more.run(1, restart_every=1, name="more")
     assert "forces synchronous" in more.summary
-    assert (tmp_path / "py" / "more_rs.forces").read_text() == "synchronous\n"
+    assert json.loads((tmp_path / "py" / "more.run.json").read_text())["parameters"]["forces"] == "synchronous"
 
 
 @pytest.mark.parametrize(
