@@ -96,7 +96,7 @@ Command add(CLI::App& parent) {
     RunProvenance record;
     record.invocation = commandLine();
     record.parameters = settings(*o).recordParameters();
-    const auto observer = o->observe.attach(*S, o->name);
+    const auto observer = o->observe.attach(*S, o->name, R.IORBIT);
     bool observed = true;
     const int rc = runWithHost(kCmd, *S, o->quiet, [&](Sim& sim, HeadlessHost& host) {
       const RunOutcome done = runRestart(sim, host, &record);

@@ -41,11 +41,11 @@ bool ObserveOptions::valid(const CLI::App& app, const std::string& cmd, long lon
   return true;
 }
 
-std::unique_ptr<RunObserver> ObserveOptions::attach(Sim& S, const std::string& name) const {
+std::unique_ptr<RunObserver> ObserveOptions::attach(Sim& S, const std::string& name, long long done) const {
   if (!given) return nullptr;
   auto o = std::make_unique<RunObserver>(settings, observationsName(name), from);
   o->attach(S);
-  std::printf("  observations %s from orbit %lld at inclination%s %s, emission %s\n", o->path().c_str(), from,
+  std::printf("  observations %s from orbit %lld at inclination%s %s, emission %s\n", o->path().c_str(), done + from,
               settings.inclinations.size() == 1 ? "" : "s", inclinations.c_str(), emission.c_str());
   std::fflush(stdout);
   return o;

@@ -25,8 +25,9 @@ struct ObserveOptions {
   // Checks them once the command line is parsed (the orbit within 1..orbits, a name for the
   // file); prints the first problem as a usage error.
   bool valid(const CLI::App& app, const std::string& command, long long orbits, const std::string& name);
-  // The observer of a run named `name`, attached to S; none without --observe.
-  std::unique_ptr<RunObserver> attach(Sim& S, const std::string& name) const;
+  // The observer of a run named `name`, attached to S; none without --observe. `done`: the
+  // orbits the state holds already (a continued run), so the start is told as an absolute orbit.
+  std::unique_ptr<RunObserver> attach(Sim& S, const std::string& name, long long done = 0) const;
 };
 
 // Writes the observations once the run is over and says where; false when the file could not

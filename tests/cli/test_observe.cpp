@@ -46,9 +46,12 @@ TEST(CliObserve, RunWritesObservationsAndLeavesItsFilesAsTheyWere) {
   EXPECT_EQ(test::slurp("seen_obs.fits"), test::slurp("seen2_obs.fits"));
 
   // A restart observed, and the restart file's state seen through an orbit.
-  const auto rr = test::runCli("restart seen_rs.vlm --orbits 1 --name more --observe 85 --emission density2 --quiet");
+  const auto rr = test::runCli("restart seen_rs.vlm --orbits 1 --name more --observe 85 --emission density2");
   ASSERT_EQ(rr.code, 0) << rr.err;
-  EXPECT_EQ(readObservations("more_obs.fits").obs.phase.size(), 200u);
+  EXPECT_NE(rr.out.find("observations more_obs.fits from orbit 3 at"), std::string::npos) << rr.out;
+  const Observations more = readObservations("more_obs.fits").obs;
+  ASSERT_EQ(more.phase.size(), 200u);
+  EXPECT_GT(more.phase.front(), 2.0) << "times count the orbits of the whole run";
   for (const char* e : {"dissipation", "uniform"}) {
     const auto ro = test::runCli(std::string("observe seen_rs.vlm --inclination 82,20 --quiet --emission ") + e);
     ASSERT_EQ(ro.code, 0) << ro.err;
