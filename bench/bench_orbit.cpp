@@ -1,6 +1,7 @@
 // A whole orbit of a filled disk continued from its restart file, as `velmora-cli restart
-// --orbits 1` runs it, at 5000, 10000 and 25000 particles with 1 and 2 threads (wall time;
-// the disks come from bench/make_disks.sh). Also reports the peak resident size of the process.
+// --orbits 1` runs it, at 5000, 10000 and 25000 particles with 1 and 2 threads, in the
+// sequential (synchronous:0) and the synchronous force scheme (synchronous:1) (wall time; the
+// disks come from bench/make_disks.sh). Also reports the peak resident size of the process.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -23,6 +24,7 @@ void BM_Orbit(benchmark::State& state) {
       state.SkipWithError(why.c_str());
       break;
     }
+    S->FORCES = state.range(2) != 0 ? ForceScheme::Synchronous : ForceScheme::Sequential;
     state.ResumeTiming();
     bench::runOrbits(*S);
     state.PauseTiming();
@@ -33,8 +35,8 @@ void BM_Orbit(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Orbit)
-    ->ArgNames({"particles", "threads"})
-    ->ArgsProduct({{25000, 10000, 5000}, {1, 2}})
+    ->ArgNames({"particles", "threads", "synchronous"})
+    ->ArgsProduct({{25000, 10000, 5000}, {1, 2}, {0, 1}})
     ->Unit(benchmark::kSecond)
     ->UseRealTime()
     ->Iterations(1)

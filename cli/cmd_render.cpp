@@ -268,7 +268,7 @@ struct ObserveViewOptions {
 CLI::App* addObserveView(CLI::App* render, ObserveViewOptions& o) {
   CLI::App* app = render->add_subcommand(
       "observe", "The observations of a run (NAME_obs.fits): the Doppler map with the secondary's lobe, the stream "
-                 "and the Keplerian velocity along it, the trailed spectrum over two cycles, the eclipse curves");
+                 "and the Keplerian velocity along it, the trailed spectrum folded on the orbital phase over two cycles, the eclipse curves");
   app->add_option("NAME", o.name, "The run's base name, or its NAME_obs.fits")->required();
   app->add_option("--inclination", o.inclination, "Inclination of the map and spectrum (default the file's first)");
   addSize(app, o.size);

@@ -1,6 +1,7 @@
 // The observations' picture in the plot style of the program: the Doppler map of one inclination
 // with its overlays (the secondary's lobe in velocity space, the stream from L1, the Keplerian
-// velocity along it, both stars), its trailed spectrum over two cycles, and the eclipse light
+// velocity along it, both stars), its trailed spectrum folded on the orbital phase and shown over
+// two cycles, and the eclipse light
 // curves of every inclination.
 #include <algorithm>
 #include <cmath>
@@ -124,15 +125,22 @@ void trailPanel(Display& D, const Observations& o, std::size_t k) {
   const double lim = std::min(o.vmax, 2.0 * si * o.binary.kms + 2.0 * o.dv);
   const Box b{0.64f, 0.68f, 0.45f, 0.5f, -lim, lim, 0.0, 2.0};
   const auto n = static_cast<std::size_t>(o.settings.lineBins);
-  const std::size_t np = o.phase.size(), shown = std::min<std::size_t>(np, NPHASES);
-  // The last orbit observed (or all of it), each spectrum at its phase's place, twice.
-  std::vector<double> cells(n * 2 * NPHASES, 0.0);
-  for (std::size_t j = np - shown; j < np; ++j) {
+  // Every observed spectrum folded on the orbital phase, the mean of those at each of the 200
+  // phases, shown twice: one orbit's spectra are as noisy as its particles, the mean of many
+  // shows the S-waves and the disk's double peaks as an observer's phase-binned spectra do.
+  std::vector<double> sum(n * NPHASES, 0.0);
+  std::vector<int> count(NPHASES, 0);
+  for (std::size_t j = 0; j < o.phase.size(); ++j) {
     const double f = o.phase[j] - std::floor(o.phase[j]);
     const auto row = static_cast<std::size_t>(std::lround(f * NPHASES)) % NPHASES;
-    for (std::size_t c = 0; c < 2; ++c)
-      for (std::size_t i = 0; i < n; ++i) cells[(row + c * NPHASES) * n + i] = o.spectra[k][j * n + i];
+    ++count[row];
+    for (std::size_t i = 0; i < n; ++i) sum[row * n + i] += o.spectra[k][j * n + i];
   }
+  std::vector<double> cells(n * 2 * NPHASES, 0.0);
+  for (std::size_t row = 0; row < NPHASES; ++row)
+    if (count[row] > 0)
+      for (std::size_t c = 0; c < 2; ++c)
+        for (std::size_t i = 0; i < n; ++i) cells[(row + c * NPHASES) * n + i] = sum[row * n + i] / count[row];
   greyCells(b, cells, n, 2 * NPHASES, o.dv, 1.0 / NPHASES, -o.vmax, -0.5 / NPHASES);
   frame(D, b, "%.0f", "%.1f", "V_R (km/s)", "phase");
   draw::caption(D, 6000, 0.7f, 1.22f, "trailed spectrum, i = " + num("%g", incl));

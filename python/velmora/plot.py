@@ -435,18 +435,26 @@ def doppler_map(obs, inclination=None, ax=None, overlays=True, colorbar=True):
     return ax
 
 
-def trailed_spectrum(obs, inclination=None, ax=None, cycles=2):
+def trailed_spectrum(obs, inclination=None, ax=None, cycles=2, fold=True):
     """The trailed spectrum of one inclination in greyscale, the emission line against the
-    orbital phase, the last whole orbit observed repeated over `cycles` cycles (all the spectra
-    when less than an orbit was observed)."""
+    orbital phase over `cycles` cycles. With fold (the default) every observed spectrum is folded
+    on the orbital phase and those of each of the 200 phases averaged, as observers bin their
+    spectra: one orbit's spectra are as noisy as its particles. Without it, the last whole orbit
+    observed (all the spectra when less than an orbit was observed)."""
     obs = _observations(obs)
     i = _inclination(obs, inclination)
     ax = _axes(ax, figsize=(4.8, 5.6))
     spectra, phase = obs.spectra[i], obs.phase
-    n = min(200, len(phase))
-    spectra, frac = spectra[-n:], np.mod(phase[-n:], 1.0)
-    order = np.argsort(frac, kind="stable")
-    spectra, frac = spectra[order], frac[order]
+    if fold:
+        bins = np.rint(np.mod(phase, 1.0) * 200).astype(int) % 200
+        seen = np.unique(bins)
+        spectra = np.array([spectra[bins == b].mean(axis=0) for b in seen])
+        frac = seen / 200.0
+    else:
+        n = min(200, len(phase))
+        spectra, frac = spectra[-n:], np.mod(phase[-n:], 1.0)
+        order = np.argsort(frac, kind="stable")
+        spectra, frac = spectra[order], frac[order]
     rows = np.concatenate([spectra] * cycles)
     ph = np.concatenate([frac + c for c in range(cycles)])
     v = obs.velocity
