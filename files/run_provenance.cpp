@@ -12,11 +12,12 @@
 #include "io/file_error.h"
 #include "io/file_io.h"
 
-#ifndef VELMORA_GIT_COMMIT
-#define VELMORA_GIT_COMMIT "unknown"
-#endif
 
 namespace velmora {
+
+// The commit the program was built from (made at build time by cmake/GitCommit.cmake).
+const char* gitCommit();
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -64,7 +65,7 @@ std::string provenanceFileName(const std::string& base) { return base + ".run.js
 std::string provenanceJson(const RunProvenance& p) {
   Json j;
   j["format"] = "velmora-run 1";
-  j["program"] = {{"name", "velmora"}, {"version", VELMORA_VERSION}, {"commit", VELMORA_GIT_COMMIT}};
+  j["program"] = {{"name", "velmora"}, {"version", VELMORA_VERSION}, {"commit", gitCommit()}};
   j["name"] = p.name;
   j["invocation"] = p.invocation;
   j["parameters"] = p.parameters;
