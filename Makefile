@@ -43,7 +43,8 @@ test: build build-asan fuzz
 	$(MAKE) --no-print-directory fuzz-run
 
 # ThreadSanitizer: clang with LLVM's OpenMP runtime (its Archer tool annotates the runtime's
-# synchronisation); the fingerprint run on 1, 2 and 3 threads and the searches on 1 and 3.
+# synchronisation); the fingerprint run on 1, 2 and 3 threads in both force schemes and the
+# searches on 1 and 3.
 build-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_TSAN=ON -DVELMORA_GUI=OFF
@@ -51,7 +52,7 @@ build-tsan: deps
 
 tsan: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
-	  ctest --output-on-failure -L core -R 'SameBits.OnEveryThreadCount|SearchCloud|SearchFaults'
+	  ctest --output-on-failure -L core -R 'SameBits.OnEveryThreadCount|SameBits.SynchronousOnEveryThreadCount|SearchCloud|SearchFaults'
 
 
 # The file readers' fuzzing harnesses, built with clang, libFuzzer and the sanitizers.
