@@ -23,6 +23,7 @@
 #include "files/files.h"
 #include "files/lightcurve.h"
 #include "files/recording.h"
+#include "files/run_provenance.h"
 #include "io/data_files.h"
 #include "io/file_error.h"
 #include "shell/qt/Disksetup.h"
@@ -203,6 +204,7 @@ void MainWindow::newDisk() {
   }
   const RunParameters& p = dialog.parameters();
   S_->SHOWSIM = opts_.SHOWSIM ? TRUE4 : FALSE4;
+  S_->FORCES = ForceScheme::Sequential;  // the desktop program starts runs in the reference scheme
   runLoop([&] { DISKSUB(*S_, *host_, p.M1, p.M2, p.ALPHA, p.BETA, p.NPART, p.NORB, p.NINJ, p.NDISP, 1); });
 }
 
@@ -272,6 +274,15 @@ void MainWindow::openRestart() {
   RestartSetupDialog dialog(*S_, *files_, this);
   centreOver(&dialog, this);
   if (dialog.exec() != QDialog::Accepted) {
+    view_->forceTitle();
+    view_->update();
+    return;
+  }
+  // A run goes on in the force scheme its record beside the file names, as velmora-cli continues it.
+  try {
+    S_->FORCES = recordedForces(S_->DATANAME);
+  } catch (const FileError& e) {
+    QMessageBox::warning(this, QStringLiteral("Velmora"), QString::fromStdString(e.what()));
     view_->forceTitle();
     view_->update();
     return;
