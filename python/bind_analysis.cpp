@@ -60,13 +60,19 @@ void chooseRange(LCRangeRules& r, const LightCurve& lc, const py::object& first,
   if (f && l && *l < *f) raiseValueError("last (" + std::to_string(*l) + ") is below first (" + std::to_string(*f) + ")");
 }
 
+// The range of orbits first..last of a light curve, as the plot dialog takes it.
+LCRangeRules checkedRange(const LightCurve& lc, const py::object& first, const py::object& last) {
+  LCRangeRules rules(lc.samples());
+  if (!rules.plottable())
+    raiseValueError(lc.file + " holds " + std::to_string(lc.samples()) + " samples, less than one orbit (" +
+                    std::to_string(LC_SAMPLES_PER_ORBIT) + "): there is nothing to analyse");
+  chooseRange(rules, lc, first, last);
+  return rules;
+}
+
 Spectrum spectrum(py::handle lcArg, const py::object& first, const py::object& last) {
   const auto lc = lightCurveOf(lcArg);
-  LCRangeRules rules(lc->samples());
-  if (!rules.plottable())
-    raiseValueError(lc->file + " holds " + std::to_string(lc->samples()) + " samples, less than one orbit (" +
-                    std::to_string(LC_SAMPLES_PER_ORBIT) + "): there is nothing to analyse");
-  chooseRange(rules, *lc, first, last);
+  const LCRangeRules rules = checkedRange(*lc, first, last);
   LCAnalysis a;
   try {
     a = analyseLightCurve(*lc, rules.LCFIRST, rules.LCLAST);
@@ -123,11 +129,7 @@ py::array_t<double> doubles(const std::vector<double>& v) {
 
 Prewhitened prewhitened(py::handle lcArg, const py::object& first, const py::object& last) {
   const auto lc = lightCurveOf(lcArg);
-  LCRangeRules rules(lc->samples());
-  if (!rules.plottable())
-    raiseValueError(lc->file + " holds " + std::to_string(lc->samples()) + " samples, less than one orbit (" +
-                    std::to_string(LC_SAMPLES_PER_ORBIT) + "): there is nothing to analyse");
-  chooseRange(rules, *lc, first, last);
+  const LCRangeRules rules = checkedRange(*lc, first, last);
   PreparedSeries p;
   try {
     p = prepareSeries(*lc, rules.LCFIRST, rules.LCLAST);
