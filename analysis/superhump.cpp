@@ -1,6 +1,6 @@
-// Superhump search: the trend and the orbital harmonics removed, then the plot's spectrum and
-// 5-sigma rule in the band just below one cycle per orbit, a sine fit that refines the peak below
-// the bin spacing, harmonics and sliding windows.
+// Superhump search: the trend and the orbital harmonics removed, then the plot's spectrum, peaks
+// 5 sigma above the noise about them in the band just below one cycle per orbit, a sine fit that
+// refines the peak below the bin spacing, harmonics and sliding windows.
 #include "analysis/superhump.h"
 
 #include <algorithm>

@@ -128,8 +128,10 @@ struct SuperhumpResult {
   double rejectedFrequency = 0;
 };
 
-// The search with the plot's spectrum and 5-sigma rule on the prepared series. Throws LightCurveAnalysisError for a
-// range outside the file's whole orbits or a light curve whose spectrum is undefined.
+// The search on the prepared series: the plot's spectrum, peaks 5 sigma above the noise about them
+// (NOISE_HALF_WIDTH), each refined in turn until one stays in the band and out of the orbital lobe.
+// Throws LightCurveAnalysisError for a range outside the file's whole orbits or a light curve whose
+// spectrum is undefined.
 SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last);
 
 // One sliding window of the growth table.
