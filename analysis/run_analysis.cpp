@@ -209,10 +209,17 @@ void lightCurvePart(RunAnalysis& a, const AnalysisOptions& o) {
   if (first < 1 || last < first || last > lc.orbits())
     throw AnalysisError("orbits " + std::to_string(first) + " to " + std::to_string(last) + " are not a range of " +
                         lc.file + ": it holds orbits 1 to " + std::to_string(lc.orbits()));
-  a.superhump = findSuperhump(lc, first, last);
   a.growth = superhumpGrowth(lc, first, last, o.window, [&o](long long done, long long total) {
     if (o.progress) o.progress({"light curve windows", done, total});
   });
+  // A range given is searched as given; otherwise from the first window that detects the superhump.
+  const bool given = o.first || o.last;
+  const I32 start = given ? first : defaultSearchStart(a.growth, first);
+  a.superhumpRange = given ? "given" : start > first ? "from_first_detection" : "all";
+  a.superhump = findSuperhump(lc, start, last);
+  if (a.superhumpRange == "from_first_detection")
+    a.notes.push_back("the superhump is searched in orbits " + std::to_string(start) + " to " + std::to_string(last) +
+                      ", from the first growth window that detects it: the orbits before it hide it");
   if (a.growth.windows.empty())
     a.notes.push_back("orbits " + std::to_string(first) + " to " + std::to_string(last) + " are fewer than one window of " +
                       std::to_string(a.growth.window) + " orbits: no growth table");
@@ -387,6 +394,7 @@ std::string analysisJson(const RunAnalysis& a) {
     const SuperhumpResult& s = a.superhump;
     const auto det = [&s](double v) { return number(s.detected ? v : NaN); };
     Json& o = j["superhump"] = Json::object();
+    o["range_rule"] = a.superhumpRange;
     o["first_orbit"] = s.first;
     o["last_orbit"] = s.last;
     o["orbits"] = s.orbits;

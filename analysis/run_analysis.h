@@ -38,7 +38,9 @@ struct AnalysisProgress {
 };
 
 struct AnalysisOptions {
-  std::optional<I32> first, last;  // light-curve orbits; default 1 and the last whole orbit
+  // Light-curve orbits of the superhump search and the growth windows; default 1 and the last
+  // whole orbit, the search then starting at the first window that detects the superhump.
+  std::optional<I32> first, last;
   I32 window = 20;                 // orbits of a growth window (at least 1), stepped by window/2
   std::optional<double> q;         // used when neither the restart file nor the recording gives q
   // Times (orbits) of the recording frames the precession fit uses; default every frame.
@@ -60,6 +62,10 @@ struct RunAnalysis {
   bool hasSuperhump = false;
   long long lightCurveSamples = 0;
   I32 lightCurveOrbits = 0;
+  // The orbits the superhump was searched in: "given" (first and last chosen), "all" (every whole
+  // orbit: no growth window detects it, or the first one does) or "from_first_detection" (from the
+  // first orbit of the first growth window that detects it to the last whole orbit).
+  std::string superhumpRange;
   SuperhumpResult superhump;
   SuperhumpGrowth growth;
   double qFromEpsilon = 0, qFromEpsilonError = 0;  // the observed relation solved (NaN: none)

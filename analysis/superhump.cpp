@@ -1,6 +1,6 @@
-// Superhump search: the trend and the orbital harmonics removed, then the plot's spectrum and
-// 5-sigma rule in the band just below one cycle per orbit, a sine fit that refines the peak below
-// the bin spacing, harmonics and sliding windows.
+// Superhump search: the trend and the orbital harmonics removed, then the plot's spectrum, peaks
+// 5 sigma above the noise about them in the band just below one cycle per orbit, a sine fit that
+// refines the peak below the bin spacing, harmonics and sliding windows.
 #include "analysis/superhump.h"
 
 #include <algorithm>
@@ -15,6 +15,11 @@ namespace velmora {
 namespace {
 
 constexpr double TWO_PI = 2.0 * std::numbers::pi;
+
+// The mean amplitude and spread of the noise of a part of a spectrum.
+struct NoiseLevel {
+  double M = 0, sigma = 0;
+};
 
 // Solves the n x n system A x = b (row-major, small n) by elimination with partial pivoting.
 template <std::size_t N>
@@ -261,24 +266,48 @@ double leakage(const LCAnalysis& a, I32 k) {
   return leak;
 }
 
-// The strongest bin in [lo, hi] that passes the 5-sigma rule, is a local maximum and stands
-// 5 sigma above the side lobes of every stronger peak (0: none).
-I32 strongestPeak(const LCAnalysis& a, double lo, double hi) {
-  I32 best = 0;
-  if (!(a.sigma > 0.0f)) return 0;
-  const double five = 5.0 * static_cast<double>(a.sigma);
+// The noise level about `centre`: from the median amplitude of the used bins within
+// NOISE_HALF_WIDTH of it, leaving out the bins within 1/N of the removed orbital harmonics (the
+// fit has emptied them). The amplitudes of noise follow a Rayleigh distribution whatever the
+// noise's colour, so the median gives its scale s, and with it the mean s sqrt(pi/2) and the
+// spread s sqrt(2 - pi/2) that the whole spectrum's would be if the noise were white. A strong
+// peak among the bins barely moves a median. Falls back on the whole spectrum's M and sigma when
+// fewer than NOISE_MIN_BINS bins are left (a range of a few orbits).
+NoiseLevel localNoise(const LCAnalysis& a, double centre) {
+  const double N = a.N;
+  std::vector<float> amps;
+  for (I32 k = a.kFirst; k <= a.kLast; ++k) {
+    const double f = a.freq(k);
+    if (std::fabs(f - centre) > NOISE_HALF_WIDTH) continue;
+    const double n = std::round(f);
+    if (n >= 1 && n <= ORBITAL_HARMONICS && std::fabs(f - n) * N < 1.0) continue;
+    amps.push_back(a.A(k));
+  }
+  if (amps.size() < NOISE_MIN_BINS) return {a.M, a.sigma};
+  std::sort(amps.begin(), amps.end());
+  const std::size_t h = amps.size() / 2;
+  const double median = amps.size() % 2 ? amps[h] : 0.5 * (static_cast<double>(amps[h - 1]) + amps[h]);
+  const double scale = median / std::sqrt(2.0 * std::numbers::ln2);
+  return {scale * std::sqrt(std::numbers::pi / 2.0), scale * std::sqrt(2.0 - std::numbers::pi / 2.0)};
+}
+
+// The bins in [lo, hi] that are local maxima, stand 5 sigma above the noise about them and 5 sigma
+// above the side lobes of every stronger peak, strongest first.
+std::vector<I32> significantPeaks(const LCAnalysis& a, double lo, double hi) {
+  std::vector<I32> peaks;
   for (I32 k = a.kFirst; k <= a.kLast; ++k) {
     const double f = a.freq(k);
     if (f < lo || f > hi) continue;
-    const float A = a.A(k);
-    if (A - a.M < 5.0f * a.sigma) continue;
-    if (k > a.kFirst && A < a.A(k - 1)) continue;
-    if (k < a.kLast && A < a.A(k + 1)) continue;
-    if (best != 0 && A <= a.A(best)) continue;
-    if (static_cast<double>(A) - leakage(a, k) < five) continue;
-    best = k;
+    if (k > a.kFirst && a.A(k) < a.A(k - 1)) continue;
+    if (k < a.kLast && a.A(k) < a.A(k + 1)) continue;
+    const NoiseLevel noise = localNoise(a, f);
+    if (!(noise.sigma > 0.0)) continue;
+    const double A = a.A(k), five = 5.0 * noise.sigma;
+    if (A - noise.M < five || A - leakage(a, k) < five) continue;
+    peaks.push_back(k);
   }
-  return best;
+  std::stable_sort(peaks.begin(), peaks.end(), [&a](I32 x, I32 y) { return a.A(x) > a.A(y); });
+  return peaks;
 }
 
 }  // namespace
@@ -382,15 +411,19 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
   r.rejectedFrequency = std::numeric_limits<double>::quiet_NaN();
   r.NFFT = a.NFFT;
   r.frequencyStep = a.freq(2);
-  r.meanAmplitude = a.M;
-  r.sigma = a.sigma;
   // A spectrum amplitude of a sinusoid of semi-amplitude s over m samples is sqrt(2) s m / NFFT.
   const double toFraction = static_cast<double>(a.NFFT) / (std::numbers::sqrt2 * static_cast<double>(a.m));
-  const auto significance = [&a](I32 k) {
-    return a.sigma > 0.0f ? (static_cast<double>(a.A(k)) - a.M) / static_cast<double>(a.sigma) : 0.0;
+  // The noise level about a bin, kept as the result's M and sigma: about the band's largest bin,
+  // and about the superhump once detected.
+  const auto significance = [&a, &r](I32 k) {
+    const NoiseLevel n = localNoise(a, a.freq(k));
+    r.meanAmplitude = n.M;
+    r.sigma = n.sigma;
+    return n.sigma > 0.0 ? (static_cast<double>(a.A(k)) - n.M) / n.sigma : 0.0;
   };
 
   bool inBand = false;
+  I32 kMax = 0;
   for (I32 k = a.kFirst; k <= a.kLast; ++k) {
     const double f = a.freq(k);
     if (f >= SPECTRUM_LOW && f <= SPECTRUM_HIGH) {
@@ -402,8 +435,15 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
       inBand = true;
       r.bandMaxSpectrumAmplitude = a.A(k);
       r.bandMaxFrequency = f;
-      r.bandMaxSignificance = significance(k);
+      kMax = k;
     }
+  }
+  if (inBand) {
+    r.bandMaxSignificance = significance(kMax);
+  } else {
+    const NoiseLevel n = localNoise(a, 0.5 * (SPECTRUM_LOW + SPECTRUM_HIGH));
+    r.meanAmplitude = n.M;
+    r.sigma = n.sigma;
   }
   r.upperLimit = r.bandMaxSpectrumAmplitude * toFraction;
   if (!inBand)  // a range too short for a bin in the band: no limit either
@@ -411,36 +451,51 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
         std::numeric_limits<double>::quiet_NaN();
 
   // The peak bin may lie within the orbital lobe while the refined frequency does not: the bins of
-  // a short range are wide.
-  const I32 k = strongestPeak(a, SUPERHUMP_BAND_LOW, SUPERHUMP_BAND_HIGH);
+  // a short range are wide. So each significant peak of the band is refined, strongest first, and
+  // the first whose fit stays in the band and out of the orbital lobe is the superhump; one that
+  // walks out (to the removed orbital frequency, most often) measures no superhump, and the next
+  // is tried.
   const double high = std::min(SUPERHUMP_BAND_HIGH, r.lobeLimit);
-  if (k == 0) return r;
   const double maxShift = 1.5 * r.frequencyStep;
-  const SineFit fit = fitSine(p.t, p.residual, a.freq(k), maxShift);
-  // A fit that walks out of the band or towards the removed orbital frequency measures no superhump.
-  if (!(fit.frequency >= SUPERHUMP_BAND_LOW && fit.frequency <= high)) {
-    r.rejectedFrequency = fit.frequency;
-    return r;
+  I32 k = 0;
+  SineFit fit;
+  for (const I32 candidate : significantPeaks(a, SUPERHUMP_BAND_LOW, SUPERHUMP_BAND_HIGH)) {
+    fit = fitSine(p.t, p.residual, a.freq(candidate), maxShift);
+    if (fit.frequency >= SUPERHUMP_BAND_LOW && fit.frequency <= high) {
+      k = candidate;
+      break;
+    }
+    if (std::isnan(r.rejectedFrequency)) r.rejectedFrequency = fit.frequency;
   }
+  if (k == 0) return r;
   r.detected = true;
   r.bin = k;
   r.binFrequency = a.freq(k);
   r.frequency = fit.frequency;
-  r.frequencyError = fit.frequencyError;
+  r.significance = significance(k);
+  // The fit's error holds the residuals' scatter at every frequency; the noise the peak actually
+  // sits in is the band's. Its frequency error for a sinusoid of semi-amplitude A over T orbits
+  // in noise of mean spectrum amplitude M (a semi-amplitude fraction) is sqrt(6 / pi) M / (pi A T),
+  // the white-noise error with the noise measured where the peak is: under red noise it is the
+  // larger, and the larger of the two is stated.
+  const double T = static_cast<double>(a.N);
+  const double bandError = std::sqrt(6.0 / std::numbers::pi) * r.meanAmplitude * toFraction /
+                           (std::numbers::pi * std::max(fit.amplitude, 1e-300) * T);
+  r.frequencyError = std::max(fit.frequencyError, bandError);
   r.fitConverged = fit.converged;
   r.epsilon = 1.0 / r.frequency - 1.0;
   r.epsilonError = r.frequencyError / (r.frequency * r.frequency);
   r.period = 1.0 / r.frequency;
   r.amplitude = fit.amplitude;
   r.spectrumAmplitude = a.A(k);
-  r.significance = significance(k);
 
   const double tolerance = std::max(1.0 / static_cast<double>(a.N), 2.0 * r.frequencyStep);
   for (int n = 2; n <= 3; ++n) {
     Harmonic h;
     h.n = n;
     const double centre = n * r.frequency;
-    if (const I32 kh = strongestPeak(a, centre - tolerance, centre + tolerance); kh != 0) {
+    if (const auto peaks = significantPeaks(a, centre - tolerance, centre + tolerance); !peaks.empty()) {
+      const I32 kh = peaks.front();
       const SineFit hf = fitSine(p.t, p.residual, a.freq(kh), maxShift);
       h.found = true;
       h.frequency = hf.frequency;
@@ -448,7 +503,8 @@ SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last) {
       h.ratio = hf.frequency / r.frequency;
       h.amplitude = hf.amplitude;
       h.spectrumAmplitude = a.A(kh);
-      h.significance = significance(kh);
+      const NoiseLevel around = localNoise(a, a.freq(kh));
+      h.significance = (a.A(kh) - around.M) / around.sigma;
     }
     r.harmonics.push_back(h);
   }
@@ -501,6 +557,12 @@ SuperhumpGrowth superhumpGrowth(const LightCurve& lc, I32 first, I32 last, I32 w
     }
   }
   return g;
+}
+
+I32 defaultSearchStart(const SuperhumpGrowth& g, I32 first) {
+  for (const GrowthWindow& w : g.windows)
+    if (w.detected) return w.first;
+  return first;
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 // superhump's onset and growth.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <vector>
@@ -31,6 +32,14 @@ inline constexpr int ORBITAL_HARMONICS = 3;
 // orbital peak, down to half its height: it cannot be told from the orbital signal and is never
 // a detection.
 inline constexpr double ORBITAL_LOBE = 0.6;
+// The noise a peak is measured against: the spectrum's bins within NOISE_HALF_WIDTH cycles per
+// orbit of it (for the band, the kept spectrum from SPECTRUM_LOW to SPECTRUM_HIGH), the removed
+// orbital harmonics left out. Red noise (the disk's flickering) raises the spectrum at low
+// frequencies well above its mean over every frequency up to 100 cycles per orbit, where the
+// white noise sets M and sigma: against those a bump of red noise in the band passes for a
+// superhump. With fewer than NOISE_MIN_BINS bins the whole spectrum's level is used.
+inline constexpr double NOISE_HALF_WIDTH = 0.5;
+inline constexpr std::size_t NOISE_MIN_BINS = 8;
 
 // A range of a light curve prepared for the search, relative to its mean luminosity: y = trend +
 // orbital + offset + residual at every sample (all empty for a constant light curve).
@@ -85,7 +94,8 @@ struct SuperhumpResult {
   double tStart = 0, tEnd = 0;          // time in orbits at the start and end of the range
   I32 NFFT = 0;
   double frequencyStep = 0;             // bin spacing, cycles per orbit
-  double meanAmplitude = 0, sigma = 0;  // M and sigma of the spectrum's used bins
+  // The noise level about the superhump's bin (about the band's largest bin when none is detected).
+  double meanAmplitude = 0, sigma = 0;
 
   bool detected = false;
   // The detected superhump (zero when none).
@@ -118,8 +128,10 @@ struct SuperhumpResult {
   double rejectedFrequency = 0;
 };
 
-// The search with the plot's spectrum and 5-sigma rule on the prepared series. Throws LightCurveAnalysisError for a
-// range outside the file's whole orbits or a light curve whose spectrum is undefined.
+// The search on the prepared series: the plot's spectrum, peaks 5 sigma above the noise about them
+// (NOISE_HALF_WIDTH), each refined in turn until one stays in the band and out of the orbital lobe.
+// Throws LightCurveAnalysisError for a range outside the file's whole orbits or a light curve whose
+// spectrum is undefined.
 SuperhumpResult findSuperhump(const LightCurve& lc, I32 first, I32 last);
 
 // One sliding window of the growth table.
@@ -154,5 +166,14 @@ struct SuperhumpGrowth {
 // progress(done, total) after each window when given.
 SuperhumpGrowth superhumpGrowth(const LightCurve& lc, I32 first, I32 last, I32 window,
                                 const std::function<void(long long, long long)>& progress = {});
+
+// The first orbit of the search over the whole light curve when no range is given: the first orbit
+// of the first growth window that detects the superhump, or `first` when none does. The disk's
+// formation leaves residuals the trend cannot follow in the first orbits, and red noise that
+// rises in the band above a superhump that only grows later; as an observer measures the period
+// over the nights that show the superhump, the search then runs from where the windows first see
+// it to the end. A single window's false detection rarely carries over the longer range, so the
+// rule adds next to no false detections.
+I32 defaultSearchStart(const SuperhumpGrowth& g, I32 first);
 
 }  // namespace velmora

@@ -89,8 +89,10 @@ void printReference(const RunAnalysis& a) {
 void printSuperhump(const RunAnalysis& a) {
   if (!a.hasSuperhump) return;
   const SuperhumpResult& s = a.superhump;
-  std::printf("Superhump in %s, orbits %d to %d (NFFT %d, bins of %.5f cycles/orbit, sigma %.3g):\n",
-              a.files.lightCurve.c_str(), s.first, s.last, s.NFFT, s.frequencyStep, s.sigma);
+  std::printf("Superhump in %s, orbits %d to %d%s (NFFT %d, bins of %.5f cycles/orbit, sigma %.3g):\n",
+              a.files.lightCurve.c_str(), s.first, s.last,
+              a.superhumpRange == "from_first_detection" ? " (from the first window that detects it)" : "", s.NFFT,
+              s.frequencyStep, s.sigma);
   if (s.orbitalAmplitude.size() == 3)
     std::printf("  removed      the trend (rms %.4f) and the orbital signal: %.5f at 1, %.5f at 2, %.5f at 3 "
                 "cycles/orbit\n",
@@ -100,7 +102,7 @@ void printSuperhump(const RunAnalysis& a) {
                 "(above %.5f)\n",
                 s.rejectedFrequency, s.lobeLimit);
   if (!s.detected) {
-    std::printf("  none: no peak 5 sigma above the mean amplitude between %.3f and %.3f cycles/orbit\n",
+    std::printf("  none: no peak 5 sigma above the noise about it between %.3f and %.3f cycles/orbit\n",
                 SUPERHUMP_BAND_LOW, SUPERHUMP_BAND_HIGH);
     if (std::isfinite(s.upperLimit))
       std::printf("  upper limit %.5f of the mean luminosity (the band's largest amplitude, at %.4f cycles/orbit, "
@@ -111,7 +113,7 @@ void printSuperhump(const RunAnalysis& a) {
     std::printf("  frequency    %s cycles/orbit (peak bin %.5f)%s\n", pm(s.frequency, s.frequencyError, 5).c_str(),
                 s.binFrequency, s.fitConverged ? "" : "  [sine fit did not converge: the bin's frequency]");
     std::printf("  eps          %s  (period %.5f orbits)\n", pm(s.epsilon, s.epsilonError, 5).c_str(), s.period);
-    std::printf("  amplitude    %.5f of the mean luminosity, %.1f sigma above the mean amplitude\n", s.amplitude,
+    std::printf("  amplitude    %.5f of the mean luminosity, %.1f sigma above the noise about it\n", s.amplitude,
                 s.significance);
     for (const Harmonic& h : s.harmonics) {
       if (h.found)
@@ -208,10 +210,17 @@ Command add(CLI::App& parent) {
             "follows the disk's formation and any slow change of the mean light and leaves a sinusoid in the "
             "band its frequency and its amplitude to 0.2 %) and the orbital signal (the harmonics at 1, 2 and 3 cycles per orbit, fitted "
             "and subtracted). A refined frequency above 1 - 0.6/N (N orbits: the orbital peak's main lobe) is "
-            "no detection. Times are the run's own orbits when NAME.run.json gives where the files start.");
+            "no detection, and the next significant peak is tried. A peak counts when it stands 5 sigma above "
+            "the noise about it: the mean and spread that the median amplitude of the spectrum within 0.5 "
+            "cycles per orbit of it gives (the removed orbital frequencies left out), so red noise, which raises "
+            "the spectrum at low frequencies, is not taken for a superhump. Without --first and --last the "
+            "superhump is searched from the first orbit of the first growth window that detects it to the last "
+            "whole orbit (all of them when no window detects it): the disk's formation in the first orbits "
+            "hides a superhump that grows later, and observers measure a period over the nights that show it. "
+            "Times are the run's own orbits when NAME.run.json gives where the files start.");
   app->add_option("NAME", o->name, "The run's base name or path prefix (finds NAME_lc.vlm, NAME.vlm, NAME_rs.vlm)")
       ->required();
-  o->firstOpt = app->add_option("--first", o->firstValue, "First light-curve orbit of the range (default 1)");
+  o->firstOpt = app->add_option("--first", o->firstValue, "First light-curve orbit of the range (default 1; the superhump search then starts at the first window that detects it)");
   o->lastOpt = app->add_option("--last", o->lastValue, "Last light-curve orbit of the range (default the last whole one)");
   app->add_option("--window", o->window, "Orbits of a growth window, stepped by half of it (default 20)");
   o->qOpt = app->add_option("--q", o->q, "Mass ratio M2/M1 when neither the restart file nor the recording gives it");

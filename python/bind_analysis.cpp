@@ -7,6 +7,7 @@
 
 #include "analysis/lc_analysis.h"
 #include "analysis/run_analysis.h"
+#include "analysis/superhump.h"
 #include "core/core.h"
 #include "core/geometry.h"
 #include "files/lightcurve.h"
@@ -59,13 +60,19 @@ void chooseRange(LCRangeRules& r, const LightCurve& lc, const py::object& first,
   if (f && l && *l < *f) raiseValueError("last (" + std::to_string(*l) + ") is below first (" + std::to_string(*f) + ")");
 }
 
+// The range of orbits first..last of a light curve, as the plot dialog takes it.
+LCRangeRules checkedRange(const LightCurve& lc, const py::object& first, const py::object& last) {
+  LCRangeRules rules(lc.samples());
+  if (!rules.plottable())
+    raiseValueError(lc.file + " holds " + std::to_string(lc.samples()) + " samples, less than one orbit (" +
+                    std::to_string(LC_SAMPLES_PER_ORBIT) + "): there is nothing to analyse");
+  chooseRange(rules, lc, first, last);
+  return rules;
+}
+
 Spectrum spectrum(py::handle lcArg, const py::object& first, const py::object& last) {
   const auto lc = lightCurveOf(lcArg);
-  LCRangeRules rules(lc->samples());
-  if (!rules.plottable())
-    raiseValueError(lc->file + " holds " + std::to_string(lc->samples()) + " samples, less than one orbit (" +
-                    std::to_string(LC_SAMPLES_PER_ORBIT) + "): there is nothing to analyse");
-  chooseRange(rules, *lc, first, last);
+  const LCRangeRules rules = checkedRange(*lc, first, last);
   LCAnalysis a;
   try {
     a = analyseLightCurve(*lc, rules.LCFIRST, rules.LCLAST);
@@ -103,6 +110,39 @@ Spectrum spectrum(py::handle lcArg, const py::object& first, const py::object& l
     s.peaks.append(d);
   }
   return s;
+}
+
+// A range of a light curve as the superhump search sees it: the relative light curve, the
+// trend and the orbital signal removed from it, and what is left.
+struct Prewhitened {
+  I32 first = 0, last = 0;
+  double mean = 0, offset = 0, trendRms = 0;
+  py::array_t<double> t, y, trend, orbital, residual;
+  py::array_t<double> orbitalAmplitude, orbitalPhase;
+};
+
+py::array_t<double> doubles(const std::vector<double>& v) {
+  py::array_t<double> a(static_cast<py::ssize_t>(v.size()));
+  std::copy(v.begin(), v.end(), a.mutable_data());
+  return a;
+}
+
+Prewhitened prewhitened(py::handle lcArg, const py::object& first, const py::object& last) {
+  const auto lc = lightCurveOf(lcArg);
+  const LCRangeRules rules = checkedRange(*lc, first, last);
+  PreparedSeries p;
+  try {
+    p = prepareSeries(*lc, rules.LCFIRST, rules.LCLAST);
+  } catch (const LightCurveAnalysisError& e) {
+    raiseValueError(e.what());
+  }
+  Prewhitened w;
+  w.first = rules.LCFIRST, w.last = rules.LCLAST;
+  w.mean = p.mean, w.offset = p.offset, w.trendRms = p.trendRms;
+  w.t = doubles(p.t), w.y = doubles(p.y), w.trend = doubles(p.trend), w.orbital = doubles(p.orbital);
+  w.residual = doubles(p.residual);
+  w.orbitalAmplitude = doubles(p.orbitalAmplitude), w.orbitalPhase = doubles(p.orbitalPhase);
+  return w;
 }
 
 // Watches an analysis that runs with the GIL released: between growth windows and recorded
@@ -293,6 +333,37 @@ void bindAnalysis(py::module_& m) {
         "The amplitude spectrum of orbits first..last (default: every whole orbit) of a light curve (a "
         "velmora.LightCurve or a path), its noise level and its peaks, as velmora-cli lc computes them; "
         "writes no file.");
+
+  py::class_<Prewhitened>(m, "Prewhitened",
+                          "A range of a light curve as the superhump search sees it (velmora.prewhitened): "
+                          "y = trend + orbital + offset + residual at every sample.")
+      .def_readonly("first", &Prewhitened::first, "First orbit of the range")
+      .def_readonly("last", &Prewhitened::last, "Last orbit of the range")
+      .def_readonly("mean", &Prewhitened::mean, "Mean luminosity of the range")
+      .def_readonly("t", &Prewhitened::t, "Time of every sample, orbits")
+      .def_readonly("y", &Prewhitened::y, "The relative light curve (L - mean) / mean")
+      .def_readonly("trend", &Prewhitened::trend,
+                    "The trend removed: the least-squares cubic spline with knots every 5 orbits")
+      .def_readonly("orbital", &Prewhitened::orbital,
+                    "The orbital signal removed: harmonics 1, 2 and 3 cycles per orbit, scaled by the local level")
+      .def_readonly("offset", &Prewhitened::offset, "The constant of the harmonic fit")
+      .def_readonly("residual", &Prewhitened::residual,
+                    "What is left, detrended and prewhitened: the series the spectrum and the sine fit see")
+      .def_readonly("orbital_amplitude", &Prewhitened::orbitalAmplitude,
+                    "Semi-amplitude of each removed harmonic n = 1, 2, 3, a fraction of the local mean light")
+      .def_readonly("orbital_phase", &Prewhitened::orbitalPhase,
+                    "Phase of each removed harmonic's maximum, radians: cos(2 pi n t - phase)")
+      .def_readonly("trend_rms", &Prewhitened::trendRms, "Rms of the removed trend about its mean")
+      .def("__repr__", [](const Prewhitened& w) {
+        return "<velmora.Prewhitened orbits " + std::to_string(w.first) + " to " + std::to_string(w.last) + ">";
+      });
+
+  m.def("prewhitened", &prewhitened, py::arg("lc"), py::arg("first") = py::none(), py::arg("last") = py::none(),
+        "Orbits first..last (default: every whole orbit) of a light curve (a velmora.LightCurve or a path) as the "
+        "superhump search of velmora.analyse sees them: the trend and the orbital harmonics removed, as a "
+        "velmora.Prewhitened holding the relative light curve, what was removed and the residual, numpy arrays "
+        "with a value per sample. The range is checked as velmora.spectrum checks it; velmora.analyse's "
+        "[\"superhump\"][\"first_orbit\"] and [\"last_orbit\"] give the range it searched. Writes no file.");
 
   m.def("_analyse_json", &analyseRunJson, py::arg("name"), py::kw_only(), py::arg("first") = py::none(),
         py::arg("last") = py::none(), py::arg("window") = 20, py::arg("q") = py::none(),

@@ -104,7 +104,10 @@ def analyse(name, first=None, last=None, window=20, q=None, prec_from=None, prec
     :param name: the base name or a path prefix (str or os.PathLike); one of the three file names
         works too
     :param first: first light-curve orbit of the range (int; default 1)
-    :param last: last light-curve orbit of the range (int; default the last whole one)
+    :param last: last light-curve orbit of the range (int; default the last whole one); without
+        first and last the superhump is searched from the first growth window that detects it on
+        (["superhump"]["range_rule"], "first_orbit" and "last_orbit" say which orbits), and
+        velmora.prewhitened gives the series it searched
     :param window: orbits of a growth window, stepped by half of it (int, 1 to 1000000)
     :param q: mass ratio M2/M1 when neither the restart file nor the recording gives it (float)
     :param prec_from: first time (orbits) of the frames the precession fit uses (float; default:

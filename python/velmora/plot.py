@@ -160,7 +160,8 @@ def superhump(analysis, ax=None, span=(0.75, 1.25)):
     keep = (f >= span[0]) & (f <= span[1])
     ax.axvspan(s["band_low"], s["band_high"], color="0.93", lw=0, label="band searched")
     ax.plot(f[keep], amp[keep], color="C0", lw=0.9)
-    ax.axhline(s["mean_amplitude"] + 5 * s["sigma"], color="0.5", lw=0.8, ls="--", label="mean + 5 sigma")
+    level = s["mean_amplitude"] + 5 * s["sigma"]
+    ax.axhline(level, color="0.5", lw=0.8, ls="--", label="5 sigma above the noise about the peak")
     eps_rel = _relation(a)
     if eps_rel is not None:
         ax.axvline(1 / (1 + eps_rel), color="C2", lw=0.9, ls=":", label=f"relation: eps {eps_rel:.4f}")

@@ -122,7 +122,7 @@ def plot(rows, out, x="q", y="eps", title=None):
         raise StudyError("no row of the study is done: nothing to draw", 1)
 
     fig, ax = plt.subplots(figsize=(7.0, 4.8), layout="constrained")
-    # eps over the whole light curve misses a superhump that starts late or drifts; the windows from
+    # eps over the orbits searched misses a superhump that starts late or drifts; the windows from
     # the onset on still measure it, so the default figure draws both (open markers for the windows).
     ys = [y]
     if y == "eps" and "eps_after_onset" in columns and any(number(r.get("eps_after_onset", "")) is not None
@@ -143,7 +143,7 @@ def plot(rows, out, x="q", y="eps", title=None):
             if n > 0:
                 name += ", windows from the onset on"
             elif len(ys) > 1:
-                name += ", whole light curve"
+                name += ", light curve"
             xs, vs, es = zip(*pts)
             errs = [e if e is not None else 0.0 for e in es]
             style = dict(fmt="o-", ms=5) if n == 0 else dict(fmt="o:", ms=6, mfc="none")

@@ -5,6 +5,7 @@ import json
 import shutil
 import threading
 import time
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -156,3 +157,58 @@ def test_analyse_releases_the_gil(tmp_path):
     worker.join()
     assert result["a"]["superhump"]["detected"] and len(result["a"].windows) == 99
     assert ticks > 10, ticks
+
+
+# The light curves of two real runs (3000 particles, 120 orbits; tests/analysis/data/README.md):
+# little-endian 32-bit luminosities, 200 samples per orbit from orbit 1.
+REAL_RUNS = ["q015_3000", "q035_3000"]
+
+
+def write_light_curve(fixture, path):
+    """Writes a fixture as the run writes its light curve: a count line, then the time and the
+    luminosity of every sample as E18.10 fields (times rebuilt as sample / 200)."""
+    data = Path(__file__).parents[1] / "analysis" / "data" / f"{fixture}_lc.f32"
+    luminosity = np.fromfile(data, dtype="<f4")
+    time = ((np.arange(luminosity.size) + 1) / 200.0).astype(np.float32)
+
+    def e18(v):
+        mantissa, exponent = f"{float(v):.9E}".split("E")
+        digits = mantissa.replace("-", "").replace(".", "")
+        return f"{'-' if v < 0 else ''}0.{digits}E{int(exponent) + 1:+03d}".rjust(18)
+
+    with open(path, "w", newline="") as f:
+        f.write(f" {luminosity.size}\r\n")
+        f.writelines(f" {e18(t)} {e18(v)}\r\n" for t, v in zip(time, luminosity))
+
+
+@pytest.mark.parametrize("fixture", REAL_RUNS)
+def test_astropy_lomb_scargle_finds_the_same_peak_in_the_prewhitened_series(tmp_path, fixture):
+    # An independent periodogram on the series the search sees (the trend and the orbital
+    # harmonics removed, over the orbits analyse searched) peaks where the search does.
+    from astropy.timeseries import LombScargle
+
+    write_light_curve(fixture, tmp_path / "run_lc.vlm")
+    s = velmora.analyse(tmp_path / "run", window=20)["superhump"]
+    assert s["detected"] and s["range_rule"] == "from_first_detection"
+    w = velmora.prewhitened(tmp_path / "run_lc.vlm", s["first_orbit"], s["last_orbit"])
+    assert (w.first, w.last) == (s["first_orbit"], s["last_orbit"])
+    assert w.t.size == w.residual.size == 200 * (w.last - w.first + 1)
+    np.testing.assert_allclose(w.trend + w.orbital + w.offset + w.residual, w.y, rtol=0, atol=1e-12)
+    assert w.orbital_amplitude.shape == (3,)
+
+    step = s["frequency_step"]
+    grid = np.arange(s["band_low"], s["band_high"], step / 50)
+    power = LombScargle(w.t, w.residual).power(grid)
+    peak = grid[np.argmax(power)]
+    assert abs(peak - s["frequency"]) <= step, (peak, s["frequency"], step)
+
+
+def test_prewhitened_takes_the_ranges_spectrum_takes(tmp_path):
+    write_light_curve("q035_3000", tmp_path / "run_lc.vlm")
+    lc = velmora.read_lightcurve(tmp_path / "run_lc.vlm")
+    w = velmora.prewhitened(lc)
+    assert (w.first, w.last) == (1, 120)
+    with pytest.raises(ValueError, match="last must be between 1 and 120"):
+        velmora.prewhitened(lc, 1, 121)
+    with pytest.raises(ValueError):
+        velmora.prewhitened(lc, 5, 2)
