@@ -164,17 +164,24 @@ TEST(Cli, CtrlCStopsLikeTheQuitButton) {
     dup2(out, 1);
     dup2(out, 2);
     execl(VELMORA_CLI_PATH, VELMORA_CLI_PATH, "run", "--orbits", "100000", "--particles", "25000", "--h", "0.02",
-          static_cast<char*>(nullptr));
+          "--name", "c", static_cast<char*>(nullptr));
     _exit(99);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  kill(pid, SIGINT);
+  // The run's record is written once the run has begun, its Ctrl-C handler in place; a fixed
+  // wait lost the race on a loaded machine, where setting up 25000 particles takes longer.
+  for (int k = 0; k < 600 && !std::filesystem::exists("c.run.json"); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const bool begun = std::filesystem::exists("c.run.json");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  kill(pid, begun ? SIGINT : SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);
+  ASSERT_TRUE(begun) << "the run never began: " << test::slurp("out.txt");
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
   const std::string out = test::slurp("out.txt");
   EXPECT_NE(out.find("Run stopped after"), std::string::npos) << out;
+  EXPECT_EQ(nlohmann::json::parse(test::slurp("c.run.json")).at("end"), "Ctrl-C");
 }
 
 // The same fault through the command line: a restart file holding 800 particles within 1.8h of
