@@ -161,7 +161,7 @@ def make_study_figure(env, static):
     """The figure of eps against q from the collected study table in docs/data/."""
     table = os.path.join(DOCS, "data", "q_study.results.csv")
     run([PYTHON, "-m", "velmora", "study", table, "--out", os.path.join(static, "eps_q.png"),
-         "--title", "superhump period excess against mass ratio (3000 particles, 150 orbits)"], env)
+         "--title", "superhump period excess against mass ratio (10 000 particles, 150 orbits)"], env)
 
 
 # --- the analysis JSON's keys ----------------------------------------------------------------------

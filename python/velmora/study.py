@@ -124,13 +124,16 @@ def plot(rows, out, x="q", y="eps", title=None):
     fig, ax = plt.subplots(figsize=(7.0, 4.8), layout="constrained")
     # eps over the orbits searched misses a superhump that starts late or drifts; the windows from
     # the onset on still measure it, so the default figure draws both (open markers for the windows).
+    # Where the table has the disk's precession (rows with a recording), its eps is drawn as well
+    # (open squares): the light curve and the disk check each other.
     ys = [y]
-    if y == "eps" and "eps_after_onset" in columns and any(number(r.get("eps_after_onset", "")) is not None
-                                                          for r in done):
-        ys.append("eps_after_onset")
+    if y == "eps":
+        ys += [c for c in ("eps_after_onset", "precession_eps")
+               if c in columns and any(number(r.get(c, "")) is not None for r in done)]
     missing = []
     for key, group in _series(done, x).items():
         label = ", ".join(f"{p} {v}" for p, v in key)
+        last_color = None  # a group's series share its colour
         for n, yc in enumerate(ys):
             pts = [(number(r[x]), number(r[yc]), number(r.get(ERRORS.get(yc, ""), ""))) for r in group]
             if n == 0:
@@ -140,15 +143,18 @@ def plot(rows, out, x="q", y="eps", title=None):
             if not pts:
                 continue
             name = label or "Velmora"
-            if n > 0:
+            if yc == "eps_after_onset":
                 name += ", windows from the onset on"
+            elif yc == "precession_eps":
+                name += ", disk precession"
             elif len(ys) > 1:
                 name += ", light curve"
             xs, vs, es = zip(*pts)
             errs = [e if e is not None else 0.0 for e in es]
-            style = dict(fmt="o-", ms=5) if n == 0 else dict(fmt="o:", ms=6, mfc="none")
+            style = (dict(fmt="o-", ms=5) if n == 0 else dict(fmt="s-.", ms=7, mfc="none")
+                     if yc == "precession_eps" else dict(fmt="o:", ms=6, mfc="none"))
             line = ax.errorbar(xs, vs, yerr=errs if any(errs) else None, capsize=3, label=name,
-                               color=None if n == 0 else last_color, **style)
+                               color=last_color, **style)
             last_color = line[0].get_color()
     if x == "q" and y in EPSILONS:
         qs = [number(r["q"]) for r in done if number(r["q"]) is not None]

@@ -91,6 +91,10 @@ def test_a_superhump_found_only_from_its_onset_on_is_drawn_too(tmp_path):
     study.plot([dict(r, eps_after_onset="") for r in table], str(tmp_path / "whole.png"))
     # The second series adds ink: its markers, its line and its legend entry.
     assert inked(tmp_path / "both.png") > inked(tmp_path / "whole.png")
+    # So does the disk's precession where the table has it.
+    study.plot([dict(r, precession_eps=p, precession_eps_err="0.0005") for r, p in zip(table, ("0.026", "0.088"))],
+               str(tmp_path / "three.png"))
+    assert inked(tmp_path / "three.png") > inked(tmp_path / "both.png")
 
 
 def masked(path):
