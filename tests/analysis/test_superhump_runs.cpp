@@ -31,8 +31,8 @@ void writeLightCurveFixture(const std::string& fixture, const std::string& lcFil
   const std::size_t n = bytes.size() / 4;
   std::string text = fmt::listInt(static_cast<long long>(n)) + "\r\n";
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t u = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 |
-                            static_cast<std::uint32_t>(bytes[4 * i + 3]) << 24;
+    std::uint32_t u = 0;
+    for (std::size_t k = 0; k < 4; ++k) u |= static_cast<std::uint32_t>(bytes[4 * i + k]) << (8 * k);
     const float t = static_cast<float>(static_cast<double>(i + 1) / 200.0);
     text += " " + fmt::E(t, 18, 10) + " " + fmt::E(std::bit_cast<float>(u), 18, 10) + "\r\n";
   }

@@ -28,7 +28,7 @@ class AnalyseCli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = std::make_unique<test::TempDir>();
-    const auto r = test::runCli(
+    const auto r = test::cachedRun(
         "run --orbits 3 --particles 400 --record 1 --frame-step 7 --lc 1 --restart-every 1 --name demo --quiet");
     ASSERT_EQ(r.code, 0) << r.err;
   }

@@ -72,7 +72,7 @@ std::string masked(const std::string& rel, const std::string& text, const std::s
 // FNV-1a, 64 bits: enough to tell two files apart.
 std::uint64_t hashOf(const std::string& s) {
   std::uint64_t h = 14695981039346656037ull;
-  for (const unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+  for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
   return h;
 }
 
