@@ -48,6 +48,11 @@ LABELS = {
     "wall_time_s": "wall time (s)",
 }
 EPSILONS = ("eps", "eps_after_onset", "precession_eps")
+# The series drawn beside the light curve's eps: their legend text and marker style.
+SECOND_SERIES = {
+    "eps_after_onset": (", windows from the onset on", dict(fmt="o:", ms=6, mfc="none")),
+    "precession_eps": (", disk precession", dict(fmt="s-.", ms=7, mfc="none")),
+}
 
 
 class StudyError(Exception):
@@ -128,7 +133,7 @@ def plot(rows, out, x="q", y="eps", title=None):
     # (open squares): the light curve and the disk check each other.
     ys = [y]
     if y == "eps":
-        ys += [c for c in ("eps_after_onset", "precession_eps")
+        ys += [c for c in SECOND_SERIES
                if c in columns and any(number(r.get(c, "")) is not None for r in done)]
     missing = []
     for key, group in _series(done, x).items():
@@ -143,16 +148,14 @@ def plot(rows, out, x="q", y="eps", title=None):
             if not pts:
                 continue
             name = label or "Velmora"
-            if yc == "eps_after_onset":
-                name += ", windows from the onset on"
-            elif yc == "precession_eps":
-                name += ", disk precession"
-            elif len(ys) > 1:
-                name += ", light curve"
+            if n > 0:
+                name += SECOND_SERIES[yc][0]
+                style = SECOND_SERIES[yc][1]
+            else:
+                name += ", light curve" if len(ys) > 1 else ""
+                style = dict(fmt="o-", ms=5)
             xs, vs, es = zip(*pts)
             errs = [e if e is not None else 0.0 for e in es]
-            style = (dict(fmt="o-", ms=5) if n == 0 else dict(fmt="s-.", ms=7, mfc="none")
-                     if yc == "precession_eps" else dict(fmt="o:", ms=6, mfc="none"))
             line = ax.errorbar(xs, vs, yerr=errs if any(errs) else None, capsize=3, label=name,
                                color=last_color, **style)
             last_color = line[0].get_color()
